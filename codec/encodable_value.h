@@ -1,0 +1,104 @@
+#pragma once
+
+#include <any>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace flutter {
+
+class EncodableValue;
+
+using EncodableList = std::vector<EncodableValue>;
+using EncodableMap = std::map<EncodableValue, EncodableValue>;
+
+// An application value of any type, carried by value. No channel of this
+// system creates one; the codec writes it as null with a diagnostic line.
+class CustomEncodableValue {
+ public:
+  template <typename T,
+            typename = std::enable_if_t<
+                !std::is_same_v<std::decay_t<T>, CustomEncodableValue>>>
+  explicit CustomEncodableValue(const T& value) : value_(value) {}
+
+  // Copy only: a moved-from custom value keeps its content, like a number.
+  CustomEncodableValue(const CustomEncodableValue&) = default;
+  CustomEncodableValue& operator=(const CustomEncodableValue&) = default;
+  ~CustomEncodableValue() = default;
+
+  const std::any& value() const { return value_; }
+  const std::type_info& type() const noexcept { return value_.type(); }
+
+  // Custom values have no order of their own; their addresses give a stable
+  // one, so two distinct custom values are never equal.
+  bool operator<(const CustomEncodableValue& other) const {
+    return std::less<const void*>()(this, &other);
+  }
+  bool operator==(const CustomEncodableValue& other) const {
+    return this == &other;
+  }
+
+ private:
+  std::any value_;
+};
+
+// The index order of the alternatives is the tag: the codec and the ordering
+// both depend on it, so it must never change.
+using EncodableValueVariant =
+    std::variant<std::monostate,              // 0 null
+                 bool,                        // 1
+                 int32_t,                     // 2
+                 int64_t,                     // 3
+                 double,                      // 4
+                 std::string,                 // 5
+                 std::vector<uint8_t>,        // 6
+                 std::vector<int32_t>,        // 7
+                 std::vector<int64_t>,        // 8
+                 std::vector<double>,         // 9
+                 EncodableList,               // 10
+                 EncodableMap,                // 11
+                 CustomEncodableValue,        // 12
+                 std::vector<float>>;         // 13
+
+// The tagged value of every channel. Copies are deep; a moved-from string,
+// typed list, list or map keeps its alternative and is empty. Ordering (`<`,
+// the key order of EncodableMap) compares the alternative's index first, then
+// the content: bytes as unsigned values, numbers numerically, lists
+// lexicographically.
+//
+// Read alternatives with std::get / std::get_if / std::holds_alternative; for
+// a switch over all of them, use index().
+class EncodableValue : public EncodableValueVariant {
+ public:
+  using Variant = EncodableValueVariant;
+
+  EncodableValue() = default;
+  EncodableValue(const EncodableValue&) = default;
+  EncodableValue(EncodableValue&&) = default;
+  EncodableValue& operator=(const EncodableValue&) = default;
+  EncodableValue& operator=(EncodableValue&&) = default;
+  ~EncodableValue() = default;
+
+  // A character string is text. Without this, a pointer would convert to the
+  // bool alternative.
+  EncodableValue(const char* string) : Variant(std::string(string)) {}
+  EncodableValue& operator=(const char* string) {
+    Variant::operator=(std::string(string));
+    return *this;
+  }
+
+  template <typename T,
+            typename = std::enable_if_t<
+                !std::is_same_v<std::decay_t<T>, EncodableValue> &&
+                !std::is_convertible_v<T, const char*>>>
+  EncodableValue(T&& value) : Variant(std::forward<T>(value)) {}
+
+  bool IsNull() const { return std::holds_alternative<std::monostate>(*this); }
+};
+
+}  // namespace flutter
