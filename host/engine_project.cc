@@ -1,0 +1,10 @@
+#include "host/engine_project.h"
+
+namespace flutter {
+
+EngineProject::EngineProject(const std::wstring& base_path)
+    : assets_path(base_path + L"\\flutter_assets"),
+      icu_data_path(base_path + L"\\icudtl.dat"),
+      aot_library_path(base_path + L"\\app.so") {}
+
+}  // namespace flutter
