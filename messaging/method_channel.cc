@@ -1,0 +1,78 @@
+#include "messaging/method_channel.h"
+
+#include <exception>
+#include <memory>
+#include <utility>
+
+#include "codec/diagnostics.h"
+#include "messaging/engine_method_result.h"
+#include "messaging/method_call.h"
+#include "messaging/reply_holder.h"
+
+namespace flutter {
+
+namespace {
+
+// The messenger-level handler of one method channel. It needs nothing from
+// the channel object, which may be gone long before.
+class ChannelCallHandler {
+ public:
+  ChannelCallHandler(MethodCallHandler<EncodableValue> handler,
+                     const MethodCodec<EncodableValue>* codec, std::string name)
+      : handler_(std::move(handler)), codec_(codec), name_(std::move(name)) {}
+
+  void operator()(const uint8_t* message, size_t message_size,
+                  ReplyCallback reply) const {
+    // Shared with the result, so that the call can still be answered if the
+    // handler throws after the result it owned was destroyed.
+    auto reply_holder = std::make_shared<ReplyHolder>(std::move(reply));
+    try {
+      auto result = std::make_unique<EngineMethodResult<EncodableValue>>(
+          reply_holder, codec_);
+      std::unique_ptr<MethodCall<EncodableValue>> call =
+          codec_->DecodeMethodCall(message, message_size);
+      if (!call) {
+        WriteDiagnosticLine(
+            "Unable to construct method call from message on channel " + name_);
+        result->NotImplemented();
+        return;
+      }
+      handler_(*call, std::move(result));
+    } catch (const std::exception& exception) {
+      AnswerException(*reply_holder, exception.what());
+    } catch (...) {
+      AnswerException(*reply_holder, "unknown exception");
+    }
+  }
+
+ private:
+  // No exception may reach the engine; an unanswered call gets an error
+  // envelope instead of never being answered.
+  void AnswerException(ReplyHolder& reply_holder, const char* what) const {
+    WriteDiagnosticLine("Exception in method call handler on channel " + name_ +
+                        ": " + what);
+    if (!reply_holder.answered()) {
+      std::unique_ptr<std::vector<uint8_t>> data =
+          codec_->EncodeErrorEnvelope("INTERNAL_ERROR", what, nullptr);
+      reply_holder.SendResponse(data.get());
+    }
+  }
+
+  MethodCallHandler<EncodableValue> handler_;
+  const MethodCodec<EncodableValue>* codec_;
+  std::string name_;
+};
+
+}  // namespace
+
+void MethodChannel::SetMethodCallHandler(
+    MethodCallHandler<EncodableValue> handler) const {
+  if (!handler) {
+    messenger_->SetMessageHandler(name_, nullptr);
+    return;
+  }
+  messenger_->SetMessageHandler(
+      name_, ChannelCallHandler(std::move(handler), codec_, name_));
+}
+
+}  // namespace flutter
