@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "input/input_platform.h"
+
+namespace lanternquill {
+
+// Records what the synthesis code asks of the platform instead of doing it:
+// every SendInput call as its own group of whole records, every Sleep with its
+// duration (without sleeping), cursor moves against a simulated cursor, and
+// UTF-8 conversion with the Windows behaviour.
+class RecordingInputPlatform final : public InputPlatform {
+ public:
+  // One platform call that changes the desktop or pauses, in call order.
+  struct Call {
+    enum class Kind { kSendInput, kSleep, kSetCursorPos };
+    Kind kind;
+    std::vector<INPUT> records;  // kSendInput
+    int input_size = 0;          // kSendInput: the record size passed
+    DWORD milliseconds = 0;      // kSleep
+    POINT position{};            // kSetCursorPos
+  };
+
+  RecordingInputPlatform() = default;
+
+  const std::vector<Call>& calls() const { return calls_; }
+  void ClearCalls() { calls_.clear(); }
+
+  POINT cursor() const { return cursor_; }
+  void set_cursor(POINT cursor) { cursor_ = cursor; }
+  // While false, GetCursorPos fails as it does on a locked desktop.
+  void set_cursor_readable(bool readable) { cursor_readable_ = readable; }
+  // While true, MultiByteToWideChar fails.
+  void set_conversion_fails(bool fails) { conversion_fails_ = fails; }
+
+  UINT SendInput(UINT count, INPUT* inputs, int input_size) override;
+  BOOL GetCursorPos(POINT* point) override;
+  BOOL SetCursorPos(int x, int y) override;
+  void Sleep(DWORD milliseconds) override;
+  // Supports CP_UTF8 with flags 0 only; anything else fails.
+  int MultiByteToWideChar(UINT code_page, DWORD flags, const char* text,
+                          int length, WCHAR* output, int output_size) override;
+
+ private:
+  std::vector<Call> calls_;
+  POINT cursor_{};
+  bool cursor_readable_ = true;
+  bool conversion_fails_ = false;
+};
+
+}  // namespace lanternquill

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "input/win32_input_types.h"
+
+namespace lanternquill {
+
+// Converts UTF-8 to UTF-16 as MultiByteToWideChar does for CP_UTF8 with flags
+// 0: every maximal ill-formed subsequence becomes one U+FFFD; `length` -1
+// reads up to and including the terminating NUL, which is converted too.
+// With `output_size` 0 returns the units needed; otherwise writes them and
+// returns their number. Returns 0 for a bad argument or a buffer too small.
+int ConvertUtf8ToUtf16(const char* text, int length, WCHAR* output,
+                       int output_size);
+
+}  // namespace lanternquill
