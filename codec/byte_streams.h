@@ -5,6 +5,11 @@
 
 namespace flutter {
 
+// The line written for every read that fails: past the end of the message,
+// or of a declared count or nesting the message cannot honestly hold.
+inline constexpr char kInvalidReadLine[] =
+    "Invalid read in StandardCodecByteStreamReader";
+
 // A source of message bytes for one decode.
 class ByteStreamReader {
  public:
@@ -29,6 +34,23 @@ class ByteStreamReader {
   // Gives up on the rest of the message: every later read fails as a read
   // past the end does.
   virtual void SkipToEnd() = 0;
+
+  // Bookkeeping of the decode in progress. The serializer is stateless and
+  // shared by every thread, so the limits that keep peer data from driving it
+  // into deep recursion or huge allocations travel with the one stream they
+  // belong to.
+  struct DecodeState {
+    // Lists and maps open around the value being read.
+    uint32_t nesting_depth = 0;
+    // Values that open lists and maps have declared but not begun reading;
+    // each still needs at least its type byte from the message.
+    size_t promised_values = 0;
+  };
+  DecodeState& decode_state() { return decode_state_; }
+  const DecodeState& decode_state() const { return decode_state_; }
+
+ private:
+  DecodeState decode_state_;
 };
 
 // A sink of message bytes for one encode.

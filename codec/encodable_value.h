@@ -21,14 +21,23 @@ using EncodableMap = std::map<EncodableValue, EncodableValue>;
 // system creates one; the codec writes it as null with a diagnostic line.
 class CustomEncodableValue {
  public:
-  template <typename T,
-            typename = std::enable_if_t<
-                !std::is_same_v<std::decay_t<T>, CustomEncodableValue>>>
+  template <typename T, typename = std::enable_if_t<!std::is_same_v<
+                            std::decay_t<T>, CustomEncodableValue>>>
   explicit CustomEncodableValue(const T& value) : value_(value) {}
 
-  // Copy only: a moved-from custom value keeps its content, like a number.
+  // A moved-from custom value keeps its content, like a number, so a move is
+  // a copy. It is declared noexcept all the same: otherwise EncodableValue's
+  // move could throw and every growing EncodableList would deep-copy its
+  // elements instead of moving them. Only an allocation failure while copying
+  // a custom value (which nothing in this system creates) ends the process.
   CustomEncodableValue(const CustomEncodableValue&) = default;
+  CustomEncodableValue(CustomEncodableValue&& other) noexcept
+      : value_(other.value_) {}
   CustomEncodableValue& operator=(const CustomEncodableValue&) = default;
+  CustomEncodableValue& operator=(CustomEncodableValue&& other) noexcept {
+    value_ = other.value_;
+    return *this;
+  }
   ~CustomEncodableValue() = default;
 
   const std::any& value() const { return value_; }
@@ -49,21 +58,20 @@ class CustomEncodableValue {
 
 // The index order of the alternatives is the tag: the codec and the ordering
 // both depend on it, so it must never change.
-using EncodableValueVariant =
-    std::variant<std::monostate,              // 0 null
-                 bool,                        // 1
-                 int32_t,                     // 2
-                 int64_t,                     // 3
-                 double,                      // 4
-                 std::string,                 // 5
-                 std::vector<uint8_t>,        // 6
-                 std::vector<int32_t>,        // 7
-                 std::vector<int64_t>,        // 8
-                 std::vector<double>,         // 9
-                 EncodableList,               // 10
-                 EncodableMap,                // 11
-                 CustomEncodableValue,        // 12
-                 std::vector<float>>;         // 13
+using EncodableValueVariant = std::variant<std::monostate,        // 0 null
+                                           bool,                  // 1
+                                           int32_t,               // 2
+                                           int64_t,               // 3
+                                           double,                // 4
+                                           std::string,           // 5
+                                           std::vector<uint8_t>,  // 6
+                                           std::vector<int32_t>,  // 7
+                                           std::vector<int64_t>,  // 8
+                                           std::vector<double>,   // 9
+                                           EncodableList,         // 10
+                                           EncodableMap,          // 11
+                                           CustomEncodableValue,  // 12
+                                           std::vector<float>>;   // 13
 
 // The tagged value of every channel. Copies are deep; a moved-from string,
 // typed list, list or map keeps its alternative and is empty. Ordering (`<`,
@@ -92,13 +100,16 @@ class EncodableValue : public EncodableValueVariant {
     return *this;
   }
 
-  template <typename T,
-            typename = std::enable_if_t<
-                !std::is_same_v<std::decay_t<T>, EncodableValue> &&
-                !std::is_convertible_v<T, const char*>>>
+  template <typename T, typename = std::enable_if_t<
+                            !std::is_same_v<std::decay_t<T>, EncodableValue> &&
+                            !std::is_convertible_v<T, const char*>>>
   EncodableValue(T&& value) : Variant(std::forward<T>(value)) {}
 
   bool IsNull() const { return std::holds_alternative<std::monostate>(*this); }
 };
+
+// Lists grow by moving their elements only when a move cannot throw.
+static_assert(std::is_nothrow_move_constructible_v<EncodableValue>,
+              "EncodableValue must move without throwing");
 
 }  // namespace flutter

@@ -36,8 +36,9 @@ class StandardMethodCodec : public MethodCodec<EncodableValue> {
   std::unique_ptr<std::vector<uint8_t>> EncodeErrorEnvelope(
       const std::string& error_code, const std::string& error_message,
       const EncodableValue* error_details) const override;
-  bool DecodeResponseEnvelope(const uint8_t* response, size_t response_size,
-                              MethodResult<EncodableValue>* result) const override;
+  bool DecodeResponseEnvelope(
+      const uint8_t* response, size_t response_size,
+      MethodResult<EncodableValue>* result) const override;
 
  private:
   explicit StandardMethodCodec(const StandardCodecSerializer* serializer)
