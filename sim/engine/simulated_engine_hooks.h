@@ -22,5 +22,6 @@ FLUTTER_EXPORT void LanternquillSimTracePluginRegistration(
 // The one window message the simulated engine claims in
 // FlutterDesktopViewControllerHandleTopLevelWindowProc: registered by this
 // name, answered with kSimEngineClaimedMessageResult.
-#define LANTERNQUILL_SIM_CLAIMED_MESSAGE_NAME L"LanternquillSimulatedEngineMessage"
+#define LANTERNQUILL_SIM_CLAIMED_MESSAGE_NAME \
+  L"LanternquillSimulatedEngineMessage"
 #define LANTERNQUILL_SIM_CLAIMED_MESSAGE_RESULT 0x4C51
