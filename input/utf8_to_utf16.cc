@@ -51,9 +51,16 @@ char32_t DecodeOne(const unsigned char* bytes, std::size_t size,
     return kReplacementCharacter;
   }
   for (std::size_t k = 1; k <= continuation_count; ++k) {
-    if (k >= size - start || bytes[start + k] < lower ||
-        bytes[start + k] > upper) {
+    if (k >= size - start || bytes[start + k] < 0x80 ||
+        bytes[start + k] > 0xBF) {
       *position = start + k;
+      return kReplacementCharacter;
+    }
+    // A continuation byte that makes an overlong form, a surrogate or a code
+    // point beyond U+10FFFF is replaced together with its lead byte, as
+    // Windows does.
+    if (bytes[start + k] < lower || bytes[start + k] > upper) {
+      *position = start + k + 1;
       return kReplacementCharacter;
     }
     code_point = (code_point << 6) | (bytes[start + k] & 0x3F);

@@ -35,12 +35,25 @@ const ConversionCase kConversionCases[] = {
      std::u16string(u"\uFFFDa\0", 3)},
     {"truncated four-byte sequence at the end", "\xF0\x9F\x98",
      std::u16string(u"\uFFFD\0", 2)},
+    // A second byte out of the lead's range is replaced with the lead.
     {"overlong three-byte form", "\xE0\x9F\xBF",
+     std::u16string(u"\uFFFD\uFFFD\0", 3)},
+    {"overlong four-byte form", "\xF0\x80\x80\x80",
      std::u16string(u"\uFFFD\uFFFD\uFFFD\0", 4)},
-    {"encoded surrogate", "\xED\xBF\xBF",
-     std::u16string(u"\uFFFD\uFFFD\uFFFD\0", 4)},
+    {"encoded surrogate", "\xED\xBF\xBF", std::u16string(u"\uFFFD\uFFFD\0", 3)},
     {"beyond U+10FFFF", "\xF4\x90\x80\x80",
-     std::u16string(u"\uFFFD\uFFFD\uFFFD\uFFFD\0", 5)},
+     std::u16string(u"\uFFFD\uFFFD\uFFFD\0", 4)},
+    {"out-of-range pair before a character",
+     "\xE0\x9F"
+     "a",
+     std::u16string(u"\uFFFDa\0", 3)},
+    {"lead before a character",
+     "\xE0"
+     "a",
+     std::u16string(u"\uFFFDa\0", 3)},
+    {"largest code points of each length",
+     "\xED\x9F\xBF\xEF\xBF\xBF\xF0\x90\x80\x80",
+     std::u16string(u"\uD7FF\uFFFF\U00010000\0", 5)},
     {"lead byte followed by a new character",
      "\xC3"
      "\xC3\xA9",
@@ -55,7 +68,7 @@ std::u16string Convert(const std::string& text) {
   return std::u16string(units.begin(), units.end());
 }
 
-TEST(Utf8ToUtf16Test, ReplacesEachMaximalIllFormedSubsequence) {
+TEST(Utf8ToUtf16Test, ReplacesEachIllFormedSequenceAsWindowsDoes) {
   for (const ConversionCase& c : kConversionCases) {
     SCOPED_TRACE(c.label);
     EXPECT_EQ(Convert(c.text), c.units);
