@@ -26,8 +26,9 @@ void RegisterViewClass(WNDPROC procedure) {
   window_class.style = CS_HREDRAW | CS_VREDRAW;
   window_class.lpfnWndProc = procedure;
   window_class.hInstance = ThisModule();
-  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  window_class.lpszClassName = kViewClass;
+  // IDC_ARROW, spelled as the wide resource id.
+  window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+      window_class.lpszClassName = kViewClass;
   RegisterClassW(&window_class);
 }
 

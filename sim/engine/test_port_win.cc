@@ -1,5 +1,7 @@
 #include "sim/engine/test_port_win.h"
 
+// Winsock before anything that includes windows.h.
+#include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
@@ -15,7 +17,82 @@ namespace {
 // How often blocked socket waits look at the stop flag.
 constexpr long kPollMicroseconds = 100 * 1000;
 
+class UniqueSocket {
+ public:
+  UniqueSocket() = default;
+  explicit UniqueSocket(SOCKET socket) : socket_(socket) {}
+  UniqueSocket(const UniqueSocket&) = delete;
+  UniqueSocket& operator=(const UniqueSocket&) = delete;
+  UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.release()) {}
+  UniqueSocket& operator=(UniqueSocket&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~UniqueSocket() { reset(); }
+
+  SOCKET get() const { return socket_; }
+  explicit operator bool() const { return socket_ != INVALID_SOCKET; }
+  SOCKET release() {
+    SOCKET socket = socket_;
+    socket_ = INVALID_SOCKET;
+    return socket;
+  }
+  void reset(SOCKET socket = INVALID_SOCKET) {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    socket_ = socket;
+  }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+};
+
+bool WaitReadable(SOCKET socket, const std::atomic<bool>& stopping) {
+  while (!stopping) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval timeout{0, kPollMicroseconds};
+    const int ready = select(0, &readable, nullptr, nullptr, &timeout);
+    if (ready < 0) return false;
+    if (ready > 0) return true;
+  }
+  return false;
+}
+
+bool ReadExactly(SOCKET socket, uint8_t* out, size_t size,
+                 const std::atomic<bool>& stopping) {
+  size_t done = 0;
+  while (done < size) {
+    if (!WaitReadable(socket, stopping)) return false;
+    const size_t chunk = std::min<size_t>(size - done, 1 << 20);
+    const int received = recv(socket, reinterpret_cast<char*>(out + done),
+                              static_cast<int>(chunk), 0);
+    if (received <= 0) return false;
+    done += static_cast<size_t>(received);
+  }
+  return true;
+}
+
+bool WriteAll(SOCKET socket, const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const size_t chunk = std::min<size_t>(bytes.size() - done, 1 << 20);
+    const int sent =
+        send(socket, reinterpret_cast<const char*>(bytes.data() + done),
+             static_cast<int>(chunk), 0);
+    if (sent <= 0) return false;
+    done += static_cast<size_t>(sent);
+  }
+  return true;
+}
+
 }  // namespace
+
+class TestPort::Listener {
+ public:
+  explicit Listener(UniqueSocket socket) : handle(std::move(socket)) {}
+  UniqueSocket handle;
+};
 
 std::unique_ptr<TestPort> TestPort::Start(uint16_t port, Handlers handlers) {
   const std::string failure =
@@ -45,11 +122,11 @@ std::unique_ptr<TestPort> TestPort::Start(uint16_t port, Handlers handlers) {
     flutter::WriteDiagnosticLine(failure);
     return nullptr;
   }
-  return std::unique_ptr<TestPort>(
-      new TestPort(std::move(listener), std::move(handlers)));
+  return std::unique_ptr<TestPort>(new TestPort(
+      std::make_unique<Listener>(std::move(listener)), std::move(handlers)));
 }
 
-TestPort::TestPort(UniqueSocket listener, Handlers handlers)
+TestPort::TestPort(std::unique_ptr<Listener> listener, Handlers handlers)
     : listener_(std::move(listener)), handlers_(std::move(handlers)) {
   thread_ = std::thread([this] { Run(); });
 }
@@ -61,53 +138,15 @@ TestPort::~TestPort() {
   WSACleanup();
 }
 
-bool TestPort::WaitReadable(SOCKET socket) {
-  while (!stopping_) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(socket, &readable);
-    timeval timeout{0, kPollMicroseconds};
-    const int ready = select(0, &readable, nullptr, nullptr, &timeout);
-    if (ready < 0) return false;
-    if (ready > 0) return true;
-  }
-  return false;
-}
-
-bool TestPort::ReadExactly(SOCKET socket, uint8_t* out, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    if (!WaitReadable(socket)) return false;
-    const size_t chunk = std::min<size_t>(size - done, 1 << 20);
-    const int received = recv(socket, reinterpret_cast<char*>(out + done),
-                              static_cast<int>(chunk), 0);
-    if (received <= 0) return false;
-    done += static_cast<size_t>(received);
-  }
-  return true;
-}
-
-bool TestPort::WriteAll(SOCKET socket, const std::vector<uint8_t>& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const size_t chunk = std::min<size_t>(bytes.size() - done, 1 << 20);
-    const int sent =
-        send(socket, reinterpret_cast<const char*>(bytes.data() + done),
-             static_cast<int>(chunk), 0);
-    if (sent <= 0) return false;
-    done += static_cast<size_t>(sent);
-  }
-  return true;
-}
-
 void TestPort::Run() {
   try {
     while (!stopping_) {
-      if (!WaitReadable(listener_.get())) continue;
+      const SOCKET listening = listener_->handle.get();
+      if (!WaitReadable(listening, stopping_)) continue;
       sockaddr_in peer{};
       int peer_size = sizeof(peer);
-      UniqueSocket client(accept(
-          listener_.get(), reinterpret_cast<sockaddr*>(&peer), &peer_size));
+      UniqueSocket client(
+          accept(listening, reinterpret_cast<sockaddr*>(&peer), &peer_size));
       if (!client) continue;
       // Bound to loopback already; checked again so that no other address
       // can ever drive the engine.
@@ -115,17 +154,18 @@ void TestPort::Run() {
           peer.sin_addr.s_addr != htonl(INADDR_LOOPBACK)) {
         continue;
       }
-      Serve(client);
+      Serve(static_cast<uintptr_t>(client.get()));
     }
   } catch (...) {
     // An allocation failure ends the port, never the process.
   }
 }
 
-void TestPort::Serve(const UniqueSocket& client) {
+void TestPort::Serve(uintptr_t client_socket) {
+  const auto client = static_cast<SOCKET>(client_socket);
   while (!stopping_) {
     uint8_t header[4];
-    if (!ReadExactly(client.get(), header, sizeof(header))) return;
+    if (!ReadExactly(client, header, sizeof(header), stopping_)) return;
     const uint32_t length = ReadU32Le(header);
     if (length == 0 || length > kMaxRequestBody) {
       flutter::WriteDiagnosticLine(
@@ -134,7 +174,7 @@ void TestPort::Serve(const UniqueSocket& client) {
       return;
     }
     std::vector<uint8_t> body(length);
-    if (!ReadExactly(client.get(), body.data(), body.size())) return;
+    if (!ReadExactly(client, body.data(), body.size(), stopping_)) return;
     std::optional<PortRequest> request =
         ParsePortRequest(body.data(), body.size());
     if (!request) {
@@ -163,7 +203,7 @@ void TestPort::Serve(const UniqueSocket& client) {
           return;
       }
     }
-    if (!WriteAll(client.get(), response)) return;
+    if (!WriteAll(client, response)) return;
   }
 }
 

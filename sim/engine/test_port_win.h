@@ -14,7 +14,6 @@
 
 #include "sim/engine/pending_reply.h"
 #include "sim/engine/test_port_protocol.h"
-#include "sim/engine/win_handles.h"
 
 namespace lanternquill::sim {
 
@@ -39,15 +38,16 @@ class TestPort {
   ~TestPort();
 
  private:
-  TestPort(UniqueSocket listener, Handlers handlers);
+  // The listening socket; defined with Winsock in the implementation.
+  class Listener;
+
+  TestPort(std::unique_ptr<Listener> listener, Handlers handlers);
 
   void Run();
-  void Serve(const UniqueSocket& client);
-  bool WaitReadable(SOCKET socket);
-  bool ReadExactly(SOCKET socket, uint8_t* out, size_t size);
-  bool WriteAll(SOCKET socket, const std::vector<uint8_t>& bytes);
+  // Serves one connection until it ends or the port stops.
+  void Serve(uintptr_t client);
 
-  UniqueSocket listener_;
+  std::unique_ptr<Listener> listener_;
   Handlers handlers_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;

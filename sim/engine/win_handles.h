@@ -4,7 +4,6 @@
 // only by *_win.cc files.
 
 #include <windows.h>
-#include <winsock2.h>
 
 namespace lanternquill::sim {
 
@@ -36,35 +35,6 @@ class UniqueWindow {
 
  private:
   HWND window_ = nullptr;
-};
-
-class UniqueSocket {
- public:
-  UniqueSocket() = default;
-  explicit UniqueSocket(SOCKET socket) : socket_(socket) {}
-  UniqueSocket(const UniqueSocket&) = delete;
-  UniqueSocket& operator=(const UniqueSocket&) = delete;
-  UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.release()) {}
-  UniqueSocket& operator=(UniqueSocket&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ~UniqueSocket() { reset(); }
-
-  SOCKET get() const { return socket_; }
-  explicit operator bool() const { return socket_ != INVALID_SOCKET; }
-  SOCKET release() {
-    SOCKET socket = socket_;
-    socket_ = INVALID_SOCKET;
-    return socket;
-  }
-  void reset(SOCKET socket = INVALID_SOCKET) {
-    if (socket_ != INVALID_SOCKET) closesocket(socket_);
-    socket_ = socket;
-  }
-
- private:
-  SOCKET socket_ = INVALID_SOCKET;
 };
 
 // The module of this library (the DLL, or the executable it is linked into),
