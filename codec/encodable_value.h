@@ -51,6 +51,20 @@ class CustomEncodableValue {
   bool operator==(const CustomEncodableValue& other) const {
     return this == &other;
   }
+  // The other comparisons, so that every comparison of EncodableValues
+  // compiles (std::variant needs the same operator from each alternative).
+  bool operator!=(const CustomEncodableValue& other) const {
+    return !(*this == other);
+  }
+  bool operator>(const CustomEncodableValue& other) const {
+    return other < *this;
+  }
+  bool operator<=(const CustomEncodableValue& other) const {
+    return !(other < *this);
+  }
+  bool operator>=(const CustomEncodableValue& other) const {
+    return !(*this < other);
+  }
 
  private:
   std::any value_;
