@@ -1,7 +1,8 @@
 #include "host/command_line.h"
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 namespace {
 
@@ -71,8 +72,8 @@ std::string ToUtf8(const wchar_t* utf16) {
 
 std::vector<std::string> CollectEntryArguments() {
   int count = 0;
-  ArgumentArray arguments(::CommandLineToArgvW(::GetCommandLineW(), &count),
-                          count);
+  wchar_t** split = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  ArgumentArray arguments(split, count);
   std::vector<std::string> result;
   if (arguments.get() == nullptr) {
     return result;

@@ -1,7 +1,8 @@
 #include "host/debug_console.h"
 
-#include <io.h>
 #include <windows.h>
+
+#include <io.h>
 
 #include <cstdio>
 #include <iostream>

@@ -6,18 +6,14 @@
 #include <utility>
 
 #include "host/flutter_windows.h"
+#include "host/window_theme.h"
 
 namespace {
 
 constexpr const wchar_t kWindowClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
 constexpr int kIconResourceId = 101;
-
-// Not in every SDK's headers: dark title bars (Windows 10 20H1 and later).
-constexpr DWORD kDwmwaUseImmersiveDarkMode = 20;
-
-constexpr const wchar_t kThemeKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-constexpr const wchar_t kThemeValue[] = L"AppsUseLightTheme";
+// IDC_ARROW, whose macro is narrow or wide depending on UNICODE.
+constexpr int kArrowCursorId = 32512;
 
 // Window objects in existence; the class is unregistered when it reaches 0.
 int32_t live_window_count = 0;
@@ -43,7 +39,8 @@ const wchar_t* GetWindowClass() {
     window_class.hInstance = ::GetModuleHandleW(nullptr);
     window_class.hIcon =
         ::LoadIconW(window_class.hInstance, MAKEINTRESOURCEW(kIconResourceId));
-    window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    window_class.hCursor =
+        ::LoadCursorW(nullptr, MAKEINTRESOURCEW(kArrowCursorId));
     window_class.hbrBackground = nullptr;
     window_class.lpszMenuName = nullptr;
     window_class.lpszClassName = kWindowClassName;
@@ -244,15 +241,5 @@ void Win32Window::EnableNonClientScaling(HWND window) {
 }
 
 void Win32Window::ApplySystemTheme(HWND window) {
-  DWORD light_mode = 0;
-  DWORD light_mode_size = sizeof(light_mode);
-  const LSTATUS status =
-      ::RegGetValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue,
-                     RRF_RT_REG_DWORD, nullptr, &light_mode, &light_mode_size);
-  if (status != ERROR_SUCCESS) {
-    return;
-  }
-  const BOOL dark = light_mode == 0 ? TRUE : FALSE;
-  ::DwmSetWindowAttribute(window, kDwmwaUseImmersiveDarkMode, &dark,
-                          sizeof(dark));
+  ApplyWindowTheme(window, &::DwmSetWindowAttribute);
 }

@@ -1,0 +1,567 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the Windows bundle under Wine.
+
+Each test case starts the bundle's lanternquill.exe on a private X display and
+in a private Wine prefix, with the simulated engine's test port and trace
+switched on, drives it through the port and checks the trace, the host's
+diagnostic lines, the window as another process sees it, and (through the
+input probe's low-level hooks) the input that really reached the desktop.
+
+Usage: end_to_end_test.py --bundle DIR --probe EXE --work DIR [TestCase ...]
+"""
+
+import argparse
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+
+import lanternquill_port as lq  # noqa: E402
+
+WINE_RUN = os.path.join(ROOT, "cmake", "wine-run")
+CONFIG = {}
+
+# Lines Wine itself writes on stderr; they are not the host's.
+WINE_NOISE = (
+    "it looks like wine32 is missing",
+    "multiarch needs to be enabled",
+    'execute "dpkg --add-architecture',
+    "apt-get install wine32",
+    "wine: created the configuration directory",
+    "wine: configuration in",
+    "rundll32.exe",
+)
+
+
+def host_lines(stderr_text):
+    """The diagnostic lines of the host (and engine), Wine's own dropped."""
+    lines = []
+    for line in stderr_text.splitlines():
+        if not line.strip():
+            continue
+        if any(noise in line for noise in WINE_NOISE):
+            continue
+        if line.startswith("wine:") or ":fixme:" in line or ":err:" in line:
+            continue
+        lines.append(line)
+    return lines
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Display:
+    """A private Xvfb, so nothing reaches the user's desktop and no other test
+    moves this display's cursor."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             "1920x1080x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                raise RuntimeError("Xvfb did not start")
+            number += chunk
+        os.close(read_end)
+        self.name = ":" + number.decode().strip()
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+
+class Prefix:
+    """A Wine prefix of the tests' own; its server is stopped at the end."""
+
+    def __init__(self, path, display):
+        self.path = path
+        self.display = display
+        if not os.path.exists(os.path.join(path, "system.reg")):
+            os.makedirs(path, exist_ok=True)
+            self.run(["wineboot", "-i"], timeout=300)
+
+    def env(self, extra=None):
+        env = dict(os.environ)
+        env.update({"LQ_WINEPREFIX": self.path, "WINEPREFIX": self.path,
+                    "DISPLAY": self.display.name})
+        env.update(extra or {})
+        return env
+
+    def run(self, args, timeout=120, extra_env=None):
+        return subprocess.run([WINE_RUN] + args, env=self.env(extra_env),
+                              capture_output=True, timeout=timeout)
+
+    def popen(self, args, extra_env=None, **kwargs):
+        return subprocess.Popen([WINE_RUN] + args, env=self.env(extra_env),
+                                **kwargs)
+
+    def stop_server(self):
+        subprocess.run(["wineserver", "-k"], env=self.env(),
+                       capture_output=True, timeout=60)
+        subprocess.run(["wineserver", "-w"], env=self.env(),
+                       capture_output=True, timeout=60)
+
+    def set_dword(self, key, name, value):
+        self.run(["reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d",
+                  str(value), "/f"])
+
+
+class Host:
+    """One run of lanternquill.exe with the engine's port and trace on."""
+
+    def __init__(self, prefix, bundle, args=(), work=None):
+        self.work = work or tempfile.mkdtemp(prefix="lq-e2e-",
+                                             dir=CONFIG["work"])
+        self.trace_path = os.path.join(self.work, "trace.jsonl")
+        self.port_number = lq.free_port()
+        self.process = prefix.popen(
+            [os.path.join(bundle, "lanternquill.exe")] + list(args),
+            extra_env={"LANTERNQUILL_ENGINE_PORT": str(self.port_number),
+                       "LANTERNQUILL_ENGINE_TRACE":
+                           windows_path(self.trace_path)},
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.port = None
+
+    def connect(self):
+        self.port = lq.EnginePort(self.port_number)
+        return self.port
+
+    def close(self, timeout=60):
+        status = self.port.close_window()
+        self.port.disconnect()
+        return status, self.wait(timeout)
+
+    def wait(self, timeout=60):
+        out, err = self.process.communicate(timeout=timeout)
+        self.stdout = out.decode("utf-8", "replace")
+        self.stderr = err.decode("utf-8", "replace")
+        return self.process.returncode
+
+    def kill(self):
+        if self.port is not None:
+            self.port.disconnect()
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.communicate()
+
+    def trace(self):
+        with open(self.trace_path, encoding="utf-8") as f:
+            return [json.loads(line) for line in f if line.strip()]
+
+
+def calls(trace):
+    return [entry["call"] for entry in trace]
+
+
+class HostTestCase(unittest.TestCase):
+    prefix_name = "prefix"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.display = Display()
+        cls.prefix = Prefix(os.path.join(CONFIG["work"], cls.prefix_name),
+                            cls.display)
+        cls.prepare_prefix()
+
+    @classmethod
+    def prepare_prefix(cls):
+        pass
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.stop_server()
+        cls.display.stop()
+
+    def start_host(self, args=(), bundle=None):
+        host = Host(self.prefix, bundle or CONFIG["bundle"], args)
+        self.addCleanup(host.kill)
+        return host
+
+    def probe(self, *args, timeout=60):
+        result = self.prefix.run([CONFIG["probe"]] + list(args),
+                                 timeout=timeout)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return json.loads(result.stdout.decode().strip().splitlines()[-1])
+
+    def query_window(self):
+        return self.probe("query")
+
+
+class StartupTest(HostTestCase):
+    def test_starts_in_order_shows_after_next_frame_and_shuts_down(self):
+        trace_dir = tempfile.mkdtemp(prefix="lq-e2e-", dir=CONFIG["work"])
+        trace_path = os.path.join(trace_dir, "trace.jsonl")
+        watcher = self.prefix.popen(
+            [CONFIG["probe"], "watch", windows_path(trace_path), "30000"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        host = Host(self.prefix, CONFIG["bundle"], work=trace_dir)
+        self.addCleanup(host.kill)
+        host.connect()
+        watched = json.loads(watcher.communicate(timeout=60)[0].decode())
+
+        # The window exists hidden before the first frame and is visible only
+        # once the engine has reported it.
+        self.assertEqual(watched, {"seen_hidden": True,
+                                   "next_frame_while_hidden": False,
+                                   "next_frame_when_visible": True})
+
+        window = self.query_window()
+        self.assertEqual(window["class"], "FLUTTER_RUNNER_WIN32_WINDOW")
+        self.assertEqual(window["title"], "Lanternquill")
+        self.assertEqual(window["rect"], [10, 10, 1280, 720])
+        self.assertTrue(window["visible"])
+        self.assertTrue(window["has_child"])
+        # The engine claims its own message; the host returns its answer.
+        self.assertTrue(window["claimed_sent"])
+        self.assertEqual(window["claimed_result"], 0x4C51)
+
+        status, exit_code = host.close()
+        self.assertEqual(status, (lq.STATUS_OK, b""))
+        self.assertEqual(exit_code, 0)
+        self.assertEqual(host_lines(host.stderr), [])
+
+        trace = host.trace()
+        names = calls(trace)
+        # The window is sized for its monitor's DPI before the engine starts.
+        self.assertEqual(names[:2], ["FlutterDesktopGetDpiForMonitor",
+                                     "FlutterDesktopEngineCreate"])
+        create = trace[1]
+        self.assertEqual(create["assets_path"], "data\\flutter_assets")
+        self.assertEqual(create["icu_data_path"], "data\\icudtl.dat")
+        self.assertEqual(create["aot_library_path"], "data\\app.so")
+        self.assertEqual(create["entrypoint"], "")
+        self.assertEqual(create["argc"], 0)
+        self.assertIsNone(create["arguments"])
+
+        controller = trace[names.index("FlutterDesktopViewControllerCreate")]
+        self.assertEqual([controller["width"], controller["height"]],
+                         window["client"])
+        self.assertLess(controller["width"], 1280)
+        self.assertLess(controller["height"], 720)
+
+        # Registrar look-up and registration, plugin by plugin, in order.
+        plugin_steps = [
+            (e["call"], e.get("plugin"), e.get("registrar")) for e in trace
+            if e["call"] == "FlutterDesktopEngineGetPluginRegistrar"
+            or e["call"].endswith("RegisterWithRegistrar")]
+        registrars = [e["registrar"] for e in trace
+                      if e["call"] == "FlutterDesktopEngineGetPluginRegistrar"]
+        self.assertEqual(len(registrars), 3)
+        self.assertEqual(plugin_steps, [
+            ("FlutterDesktopEngineGetPluginRegistrar",
+             "ScreenRetrieverWindowsPluginCApi", registrars[0]),
+            ("ScreenRetrieverWindowsPluginCApiRegisterWithRegistrar", None,
+             registrars[0]),
+            ("FlutterDesktopEngineGetPluginRegistrar", "SystemTrayPlugin",
+             registrars[1]),
+            ("SystemTrayPluginRegisterWithRegistrar", None, registrars[1]),
+            ("FlutterDesktopEngineGetPluginRegistrar", "WindowManagerPlugin",
+             registrars[2]),
+            ("WindowManagerPluginRegisterWithRegistrar", None, registrars[2]),
+        ])
+
+        set_callback = [i for i, e in enumerate(trace)
+                        if e["call"] == "FlutterDesktopMessengerSetCallback"]
+        self.assertEqual(len(set_callback), 1)
+        self.assertEqual(trace[set_callback[0]]["channel"],
+                         "com.lanternquill/input")
+        self.assertIs(trace[set_callback[0]]["set"], True)
+        order = [names.index("FlutterDesktopEngineCreate"),
+                 names.index("FlutterDesktopViewControllerCreate"),
+                 names.index("WindowManagerPluginRegisterWithRegistrar"),
+                 names.index("FlutterDesktopViewGetHWND"),
+                 set_callback[0],
+                 names.index("FlutterDesktopEngineSetNextFrameCallback"),
+                 names.index("FlutterDesktopViewControllerForceRedraw"),
+                 names.index("NextFrameCallback")]
+        self.assertEqual(order, sorted(order))
+
+        self.assertEqual(names.count("FlutterDesktopViewControllerDestroy"), 1)
+        self.assertNotIn("FlutterDesktopEngineDestroy", names)
+
+
+class ArgumentsTest(HostTestCase):
+    def test_passes_every_argument_as_utf8_in_order(self):
+        arguments = ["two words", "z\u00fcrich \u2713 \U0001F600", "", "last"]
+        host = self.start_host(arguments)
+        host.connect()
+        status, exit_code = host.close()
+        self.assertEqual(exit_code, 0)
+        create = [e for e in host.trace()
+                  if e["call"] == "FlutterDesktopEngineCreate"][0]
+        self.assertEqual(create["argc"], 4)
+        self.assertEqual(create["arguments"], arguments)
+
+
+class DpiTest(HostTestCase):
+    prefix_name = "prefix-120dpi"
+
+    @classmethod
+    def prepare_prefix(cls):
+        # Registry changes of the shared prefix would disturb other tests, so
+        # this one has a prefix of its own, restarted to take the new DPI.
+        cls.prefix.set_dword("HKCU\\Control Panel\\Desktop", "LogPixels", 120)
+        cls.prefix.stop_server()
+
+    def test_scales_the_window_to_120_dpi(self):
+        host = self.start_host()
+        host.connect()
+        window = self.query_window()
+        host.close()
+        self.assertEqual(window["rect"], [12, 12, 1600, 900])
+        controller = [e for e in host.trace()
+                      if e["call"] == "FlutterDesktopViewControllerCreate"][0]
+        self.assertEqual([controller["width"], controller["height"]],
+                         window["client"])
+        self.assertLess(controller["width"], 1600)
+        self.assertLess(controller["height"], 900)
+
+
+class FailureTest(HostTestCase):
+    def test_exits_1_without_assets_and_registers_no_plugin(self):
+        bundle = os.path.join(CONFIG["work"], "bundle-without-assets")
+        shutil.rmtree(bundle, ignore_errors=True)
+        shutil.copytree(CONFIG["bundle"], bundle)
+        shutil.rmtree(os.path.join(bundle, "data", "flutter_assets"))
+        host = self.start_host(bundle=bundle)
+        self.assertEqual(host.wait(), 1)
+        self.assertEqual(host_lines(host.stderr),
+                         ["Failed to create view controller."])
+        names = calls(host.trace())
+        self.assertIn("FlutterDesktopViewControllerCreate", names)
+        self.assertNotIn("FlutterDesktopEngineGetPluginRegistrar", names)
+        self.assertFalse([n for n in names
+                          if n.endswith("RegisterWithRegistrar")])
+        self.assertNotIn("FlutterDesktopMessengerSetCallback", names)
+
+
+# Key events as (virtual key, released) pairs; typed units as VK_PACKET.
+VK_PACKET = 0xE7
+WM_KEYUP, WM_SYSKEYUP = 0x101, 0x105
+LLKHF_INJECTED = 0x10
+
+
+def read_events(log_path):
+    events = []
+    with open(log_path) as f:
+        for line in f:
+            parts = line.split()
+            if not parts or parts[0] not in ("key", "mouse"):
+                continue
+            fields = {k: int(v, 16) if k in ("msg", "vk", "scan", "flags",
+                                              "data") else int(v)
+                      for k, v in (p.split("=") for p in parts[1:])}
+            events.append((parts[0], fields))
+    return events
+
+
+def key_events(events):
+    # Released by the message: Wine leaves LLKHF_UP clear on Unicode key-ups.
+    return [(f["vk"], f["scan"], f["msg"] in (WM_KEYUP, WM_SYSKEYUP))
+            for kind, f in events
+            if kind == "key" and f["flags"] & LLKHF_INJECTED]
+
+
+def mouse_events(events):
+    # Cursor moves by SetCursorPos are not what the tests look at.
+    return [(f["msg"], f["data"]) for kind, f in events
+            if kind == "mouse" and f["msg"] != 0x200]
+
+
+def press(*vks):
+    """Key downs in order, then key ups in reverse."""
+    return ([(vk, 0, False) for vk in vks] +
+            [(vk, 0, True) for vk in reversed(vks)])
+
+
+def invalid_args(message):
+    return lq.error_bytes("INVALID_ARGS", message)
+
+
+class InputChannelTest(HostTestCase):
+    """Every method of the input channel through the port: the exact reply
+    bytes, and the events the probe's hooks saw."""
+
+    def setUp(self):
+        self.log = os.path.join(
+            tempfile.mkdtemp(prefix="lq-e2e-", dir=CONFIG["work"]),
+            "events.log")
+        self.hooks = self.prefix.popen(
+            [CONFIG["probe"], "hooks", windows_path(self.log)],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(self.stop_hooks)
+        deadline = time.monotonic() + 30
+        while not self.probe_ready():
+            self.assertLess(time.monotonic(), deadline, "probe not ready")
+            time.sleep(0.1)
+        self.host = self.start_host()
+        self.port = self.host.connect()
+        self.mark = 0
+
+    def probe_ready(self):
+        if not os.path.exists(self.log):
+            return False
+        with open(self.log) as f:
+            return "ready" in f.read()
+
+    def stop_hooks(self):
+        if self.hooks.poll() is None:
+            self.hooks.send_signal(signal.SIGTERM)
+            try:
+                self.hooks.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.hooks.kill()
+
+    def new_events(self):
+        """Events logged since the last call; the hooks see injected input
+        before SendInput returns, so they are in the log by the reply."""
+        time.sleep(0.3)
+        events = read_events(self.log)
+        fresh = events[self.mark:]
+        self.mark = len(events)
+        return fresh
+
+    def call(self, method, arguments=None):
+        return self.port.call(method, arguments)
+
+    def test_every_method_replies_exactly_and_injects_what_it_says(self):
+        ok_null = (lq.STATUS_OK, lq.success_bytes(None))
+        ok_true = (lq.STATUS_OK, lq.success_bytes(True))
+        not_implemented = (lq.STATUS_OK, b"")
+        self.assertEqual(ok_null, (0, b"\x00\x00"))
+        self.assertEqual(ok_true, (0, b"\x00\x01"))
+
+        table = [
+            # method, arguments, reply, keys, mouse events
+            ("checkAccessibility", None, ok_true, [], []),
+            ("requestAccessibility", {"x": 1}, ok_true, [], []),
+            ("pressKey", {"keyCode": 0x41, "modifiers": 0x20000 | 0x40000},
+             ok_null, press(0x11, 0x10, 0x41), []),
+            ("pressKey", {"keyCode": 0x44, "modifiers": 0x100000}, ok_null,
+             press(0x5B, 0x44), []),
+            ("pressKey", {"keyCode": 0x41}, ok_null, press(0x41), []),
+            ("mediaKey", {"keyCode": 0xB3}, ok_null, press(0xB3), []),
+            ("gesture", {"gesture": "next_desktop"}, ok_null,
+             press(0x11, 0x5B, 0x27), []),
+            ("gesture", {"gesture": "mission_control"}, ok_null,
+             press(0x5B, 0x09), []),
+            ("gesture", {"gesture": "Next_Desktop"}, ok_null, [], []),
+            ("pinchZoom", {"scale": 1.5}, ok_null, press(0x11, 0xBB), []),
+            ("pinchZoom", {"scale": 0.5}, ok_null, press(0x11, 0xBD), []),
+            ("pinchZoom", {"scale": 1.0}, ok_null, [], []),
+            ("mouseClick", {"button": "left", "clicks": 2}, ok_null, [],
+             [(0x201, 0), (0x202, 0), (0x201, 0), (0x202, 0)]),
+            ("mouseClick", {"button": "right"}, ok_null, [],
+             [(0x204, 0), (0x205, 0)]),
+            ("mouseClick", None, ok_null, [], [(0x201, 0), (0x202, 0)]),
+            ("mouseScroll", {"dx": 2, "dy": -3}, ok_null, [],
+             [(0x20A, 0xFE980000), (0x20E, 0x00F00000)]),
+            ("typeText", {"text": "A\u00fc\U0001F600"}, ok_null,
+             [(VK_PACKET, 0x41, False), (VK_PACKET, 0x41, True),
+              (VK_PACKET, 0xFC, False), (VK_PACKET, 0xFC, True),
+              (VK_PACKET, 0xD83D, False), (VK_PACKET, 0xD83D, True),
+              (VK_PACKET, 0xDE00, False), (VK_PACKET, 0xDE00, True)], []),
+            ("mouseMove", {"dx": 1.0}, (0, invalid_args("Missing dx or dy")),
+             [], []),
+            ("mouseScroll", None, (0, invalid_args("Missing dx or dy")), [],
+             []),
+            ("typeText", "text", (0, invalid_args("Missing text")), [], []),
+            ("pressKey", {}, (0, invalid_args("Missing keyCode")), [], []),
+            ("mediaKey", {1: 0xB3}, (0, invalid_args("Missing keyCode")), [],
+             []),
+            ("gesture", None, (0, invalid_args("Missing gesture")), [], []),
+            ("pinchZoom", {}, (0, invalid_args("Missing scale")), [], []),
+            ("MouseClick", None, not_implemented, [], []),
+            ("", None, not_implemented, [], []),
+        ]
+        self.new_events()
+        for method, arguments, reply, keys, mouse in table:
+            with self.subTest(method=method, arguments=arguments):
+                self.assertEqual(self.call(method, arguments), reply)
+                events = self.new_events()
+                self.assertEqual(key_events(events), keys)
+                self.assertEqual(mouse_events(events), mouse)
+        status, exit_code = self.host.close()
+        self.assertEqual(exit_code, 0)
+        self.assertEqual(host_lines(self.host.stderr), [])
+
+    def test_moves_the_cursor_by_truncated_amounts(self):
+        self.assertEqual(self.call("mouseMove", {"dx": 300.0, "dy": 300.0}),
+                         (0, b"\x00\x00"))
+        start = self.query_window()["cursor"]
+        self.assertEqual(self.call("mouseMove", {"dx": 37.9, "dy": -12.9}),
+                         (0, b"\x00\x00"))
+        self.assertEqual(self.query_window()["cursor"],
+                         [start[0] + 37, start[1] - 12])
+        self.assertEqual(self.call("mouseMove", {"dx": 0.7, "dy": -0.7}),
+                         (0, b"\x00\x00"))
+        self.assertEqual(self.query_window()["cursor"],
+                         [start[0] + 37, start[1] - 12])
+
+    def test_other_channels_and_undecodable_messages(self):
+        # Only the exact channel name is served.
+        call = lq.encode_method_call("checkAccessibility")
+        self.assertEqual(
+            self.port.message("com.lanternquill/Input", call), (1, b""))
+        self.assertEqual(self.port.message("", call), (1, b""))
+        # A message that is no method call gets its line and the empty reply.
+        self.assertEqual(
+            self.port.message(lq.INPUT_CHANNEL, b"\x03\x01\x00\x00\x00"),
+            (0, b""))
+        self.assertEqual(self.call("checkAccessibility"), (0, b"\x00\x01"))
+        status, exit_code = self.host.close()
+        self.assertEqual(exit_code, 0)
+        # The codec names what is wrong, the channel what it gave up on.
+        self.assertEqual(host_lines(self.host.stderr), [
+            "Invalid method call; method name is not a string.",
+            "Unable to construct method call from message on channel "
+            "com.lanternquill/input",
+        ])
+
+
+def run_under_display(exe):
+    display = Display()
+    prefix = Prefix(os.path.join(CONFIG["work"], "prefix"), display)
+    try:
+        return subprocess.run([WINE_RUN, exe], env=prefix.env(),
+                              timeout=240).returncode
+    finally:
+        prefix.stop_server()
+        display.stop()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bundle", required=True)
+    parser.add_argument("--probe", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--exe", help="run this test program on the "
+                        "private display and prefix instead")
+    args, rest = parser.parse_known_args()
+    CONFIG.update(bundle=os.path.abspath(args.bundle),
+                  probe=os.path.abspath(args.probe),
+                  work=os.path.abspath(args.work))
+    os.makedirs(CONFIG["work"], exist_ok=True)
+    if args.exe:
+        sys.exit(run_under_display(args.exe))
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

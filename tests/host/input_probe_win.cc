@@ -1,0 +1,173 @@
+// A probe for the end-to-end tests: reports what really reached the desktop
+// and what the host's window looks like, from a separate process.
+//
+//   input_probe hooks <log>        low-level keyboard and mouse hooks; one
+//                                  line per event, flushed, until killed
+//   input_probe query              the top-level window, the cursor and the
+//                                  engine-claimed message's result, as JSON
+//   input_probe watch <trace> <ms> waits for the window and reports whether
+//                                  it was hidden first and whether the trace
+//                                  held "NextFrameCallback" when it appeared
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
+constexpr wchar_t kClaimedMessageName[] = L"LanternquillSimulatedEngineMessage";
+
+FILE* log_file = nullptr;
+
+LRESULT CALLBACK KeyboardHook(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HC_ACTION) {
+    const auto* event = reinterpret_cast<KBDLLHOOKSTRUCT*>(lparam);
+    std::fprintf(log_file, "key msg=0x%x vk=0x%lx scan=0x%lx flags=0x%lx\n",
+                 static_cast<unsigned>(wparam), event->vkCode, event->scanCode,
+                 event->flags);
+    std::fflush(log_file);
+  }
+  return ::CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+LRESULT CALLBACK MouseHook(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HC_ACTION) {
+    const auto* event = reinterpret_cast<MSLLHOOKSTRUCT*>(lparam);
+    std::fprintf(log_file,
+                 "mouse msg=0x%x data=0x%lx flags=0x%lx x=%ld y=%ld\n",
+                 static_cast<unsigned>(wparam), event->mouseData, event->flags,
+                 event->pt.x, event->pt.y);
+    std::fflush(log_file);
+  }
+  return ::CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+int RunHooks(const char* path) {
+  log_file = std::fopen(path, "w");
+  if (log_file == nullptr) {
+    return 2;
+  }
+  HINSTANCE instance = ::GetModuleHandleW(nullptr);
+  HHOOK keyboard =
+      ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHook, instance, 0);
+  HHOOK mouse = ::SetWindowsHookExW(WH_MOUSE_LL, MouseHook, instance, 0);
+  if (keyboard == nullptr || mouse == nullptr) {
+    return 3;
+  }
+  std::fprintf(log_file, "ready\n");
+  std::fflush(log_file);
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    ::DispatchMessageW(&message);
+  }
+  return 0;
+}
+
+std::string JsonString(const std::wstring& text) {
+  std::string out = "\"";
+  for (wchar_t c : text) {
+    if (c == L'"' || c == L'\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c > 0x7E) {
+      char escape[8];
+      std::snprintf(escape, sizeof(escape), "\\u%04x",
+                    static_cast<unsigned>(c));
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+int RunQuery() {
+  HWND window = ::FindWindowW(kClassName, nullptr);
+  POINT cursor = {};
+  ::GetCursorPos(&cursor);
+  std::printf("{\"cursor\": [%ld, %ld], \"found\": %s", cursor.x, cursor.y,
+              window != nullptr ? "true" : "false");
+  if (window != nullptr) {
+    wchar_t class_name[256] = {};
+    ::GetClassNameW(window, class_name, 256);
+    wchar_t title[256] = {};
+    ::GetWindowTextW(window, title, 256);
+    RECT rect = {};
+    ::GetWindowRect(window, &rect);
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    DWORD_PTR claimed = 0;
+    const UINT claimed_message = ::RegisterWindowMessageW(kClaimedMessageName);
+    const LRESULT sent = ::SendMessageTimeoutW(
+        window, claimed_message, 0, 0, SMTO_ABORTIFHUNG, 10000, &claimed);
+    HWND child = ::GetWindow(window, GW_CHILD);
+    std::printf(
+        ", \"class\": %s, \"title\": %s, \"rect\": [%ld, %ld, %ld, %ld], "
+        "\"client\": [%ld, %ld], \"visible\": %s, \"has_child\": %s, "
+        "\"claimed_sent\": %s, \"claimed_result\": %llu",
+        JsonString(class_name).c_str(), JsonString(title).c_str(), rect.left,
+        rect.top, rect.right - rect.left, rect.bottom - rect.top, client.right,
+        client.bottom, ::IsWindowVisible(window) ? "true" : "false",
+        child != nullptr ? "true" : "false", sent != 0 ? "true" : "false",
+        static_cast<unsigned long long>(claimed));
+  }
+  std::printf("}\n");
+  return 0;
+}
+
+bool TraceHasNextFrame(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str().find("\"NextFrameCallback\"") != std::string::npos;
+}
+
+int RunWatch(const char* trace_path, int timeout_ms) {
+  bool seen_hidden = false;
+  bool next_frame_before_hidden = false;
+  const DWORD start = ::GetTickCount();
+  while (static_cast<int>(::GetTickCount() - start) < timeout_ms) {
+    HWND window = ::FindWindowW(kClassName, nullptr);
+    if (window != nullptr) {
+      if (::IsWindowVisible(window)) {
+        std::printf(
+            "{\"seen_hidden\": %s, \"next_frame_while_hidden\": %s, "
+            "\"next_frame_when_visible\": %s}\n",
+            seen_hidden ? "true" : "false",
+            next_frame_before_hidden ? "true" : "false",
+            TraceHasNextFrame(trace_path) ? "true" : "false");
+        return 0;
+      }
+      if (!seen_hidden) {
+        seen_hidden = true;
+        next_frame_before_hidden = TraceHasNextFrame(trace_path);
+      }
+    }
+    ::Sleep(1);
+  }
+  std::printf("{\"timeout\": true}\n");
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "hooks" && argc == 3) {
+    return RunHooks(argv[2]);
+  }
+  if (mode == "query") {
+    return RunQuery();
+  }
+  if (mode == "watch" && argc == 4) {
+    return RunWatch(argv[2], std::atoi(argv[3]));
+  }
+  std::fprintf(stderr,
+               "usage: input_probe hooks <log> | query | watch <trace> <ms>\n");
+  return 2;
+}

@@ -1,0 +1,214 @@
+#include "host/win32_window.h"
+
+#include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "host/window_theme.h"
+#include "tests/host/engine_call_recorder.h"
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
+
+class TestWindow : public Win32Window {
+ public:
+  bool created_result = true;
+  int created_calls = 0;
+  int destroyed_calls = 0;
+
+  LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+    return HandleMessage(GetHandle(), message, wparam, lparam);
+  }
+
+ protected:
+  bool OnCreated() override {
+    ++created_calls;
+    return created_result;
+  }
+  void OnDestroyed() override { ++destroyed_calls; }
+};
+
+bool ClassRegistered() {
+  WNDCLASSW window_class = {};
+  return ::GetClassInfoW(::GetModuleHandleW(nullptr), kClassName,
+                         &window_class) != 0;
+}
+
+bool QuitPosted() {
+  MSG message;
+  bool quit = false;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    quit = quit || message.message == WM_QUIT;
+  }
+  return quit;
+}
+
+class Win32WindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    host_test::ResetRecorder();
+    QuitPosted();
+  }
+};
+
+TEST_F(Win32WindowTest, CreatesHiddenWindowScaledToTheMonitorDpi) {
+  struct Case {
+    uint32_t dpi;
+    RECT expected;
+  };
+  const Case cases[] = {
+      {96, {10, 10, 10 + 1280, 10 + 720}},
+      {120, {12, 12, 12 + 1600, 12 + 900}},
+      {144, {15, 15, 15 + 1920, 15 + 1080}},
+  };
+  for (const Case& c : cases) {
+    host_test::Recorder().dpi = c.dpi;
+    TestWindow window;
+    ASSERT_TRUE(window.Create(L"Lanternquill", {10, 10}, {1280, 720}));
+    RECT rect = {};
+    ::GetWindowRect(window.GetHandle(), &rect);
+    EXPECT_EQ(rect.left, c.expected.left) << c.dpi;
+    EXPECT_EQ(rect.top, c.expected.top) << c.dpi;
+    EXPECT_EQ(rect.right, c.expected.right) << c.dpi;
+    EXPECT_EQ(rect.bottom, c.expected.bottom) << c.dpi;
+    EXPECT_FALSE(::IsWindowVisible(window.GetHandle()));
+    wchar_t title[64] = {};
+    ::GetWindowTextW(window.GetHandle(), title, 64);
+    EXPECT_EQ(std::wstring(title), L"Lanternquill");
+    EXPECT_EQ(window.created_calls, 1);
+  }
+}
+
+TEST_F(Win32WindowTest, ReturnsWhatOnCreatedReports) {
+  TestWindow window;
+  window.created_result = false;
+  EXPECT_FALSE(window.Create(L"t", {0, 0}, {100, 100}));
+  EXPECT_NE(window.GetHandle(), nullptr);
+}
+
+TEST_F(Win32WindowTest, ShowReportsWhetherTheWindowWasVisibleBefore) {
+  TestWindow window;
+  ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
+  EXPECT_FALSE(window.Show());
+  EXPECT_TRUE(::IsWindowVisible(window.GetHandle()));
+  EXPECT_TRUE(window.Show());
+}
+
+TEST_F(Win32WindowTest,
+       RegistersTheClassOnceAndUnregistersItWithTheLastObject) {
+  EXPECT_FALSE(ClassRegistered());
+  {
+    TestWindow first;
+    ASSERT_TRUE(first.Create(L"a", {0, 0}, {100, 100}));
+    EXPECT_TRUE(ClassRegistered());
+    {
+      TestWindow second;
+      ASSERT_TRUE(second.Create(L"b", {0, 0}, {100, 100}));
+      // The first object's native window goes, the object stays.
+      ::DestroyWindow(first.GetHandle());
+      EXPECT_EQ(first.GetHandle(), nullptr);
+      EXPECT_TRUE(ClassRegistered());
+    }
+    EXPECT_TRUE(ClassRegistered());
+  }
+  EXPECT_FALSE(ClassRegistered());
+}
+
+TEST_F(Win32WindowTest, PostsTheQuitMessageOnDestroyOnlyWhenAsked) {
+  for (bool quit : {false, true}) {
+    TestWindow window;
+    ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
+    window.SetQuitOnDestroy(quit);
+    const int destroyed_before = window.destroyed_calls;
+    ::DestroyWindow(window.GetHandle());
+    EXPECT_EQ(window.GetHandle(), nullptr);
+    EXPECT_EQ(window.destroyed_calls, destroyed_before + 1);
+    EXPECT_EQ(QuitPosted(), quit);
+  }
+}
+
+TEST_F(Win32WindowTest, KeepsTheChildStretchedOverTheClientAreaAndFocused) {
+  TestWindow window;
+  ASSERT_TRUE(window.Create(L"t", {0, 0}, {400, 300}));
+  EXPECT_EQ(window.Send(WM_SIZE), 0);  // no child yet: nothing to do
+  HWND child = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 5, 5,
+                                 nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(child, nullptr);
+  window.SetChildWindow(child);
+  EXPECT_EQ(::GetParent(child), window.GetHandle());
+
+  ::SetWindowPos(window.GetHandle(), nullptr, 0, 0, 500, 420,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client = window.ClientArea();
+  RECT child_rect = {};
+  ::GetClientRect(child, &child_rect);
+  EXPECT_EQ(child_rect.right, client.right - client.left);
+  EXPECT_EQ(child_rect.bottom, client.bottom - client.top);
+  EXPECT_GT(client.right, 0);
+}
+
+TEST_F(Win32WindowTest, MovesToTheSuggestedRectangleOnDpiChange) {
+  TestWindow window;
+  ASSERT_TRUE(window.Create(L"t", {0, 0}, {400, 300}));
+  RECT suggested = {30, 40, 30 + 640, 40 + 480};
+  EXPECT_EQ(window.Send(WM_DPICHANGED, MAKEWPARAM(120, 120),
+                        reinterpret_cast<LPARAM>(&suggested)),
+            0);
+  RECT rect = {};
+  ::GetWindowRect(window.GetHandle(), &rect);
+  EXPECT_EQ(rect.left, 30);
+  EXPECT_EQ(rect.top, 40);
+  EXPECT_EQ(rect.right - rect.left, 640);
+  EXPECT_EQ(rect.bottom - rect.top, 480);
+}
+
+// The dark-mode attribute cannot be read back under Wine, so the theme step
+// is checked against a recording setter.
+std::vector<std::pair<DWORD, BOOL>> recorded_attributes;
+
+HRESULT WINAPI RecordAttribute(HWND /*window*/, DWORD attribute, LPCVOID value,
+                               DWORD value_size) {
+  EXPECT_EQ(value_size, sizeof(BOOL));
+  recorded_attributes.emplace_back(attribute, *static_cast<const BOOL*>(value));
+  return S_OK;
+}
+
+TEST(WindowThemeTest, DarkTitleBarFollowsAppsUseLightTheme) {
+  constexpr wchar_t kKey[] =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+  struct Case {
+    const wchar_t* description;
+    bool write;  // false: value deleted
+    DWORD type;
+    DWORD value;
+    std::vector<std::pair<DWORD, BOOL>> expected;
+  };
+  const std::vector<Case> cases = {
+      {L"light off", true, REG_DWORD, 0, {{20, TRUE}}},
+      {L"light on", true, REG_DWORD, 1, {{20, FALSE}}},
+      {L"other number", true, REG_DWORD, 7, {{20, FALSE}}},
+      {L"wrong type", true, REG_BINARY, 0, {}},
+      {L"missing", false, REG_DWORD, 0, {}},
+  };
+  for (const Case& c : cases) {
+    if (c.write) {
+      ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"AppsUseLightTheme",
+                                  c.type, &c.value, sizeof(c.value)),
+                ERROR_SUCCESS);
+    } else {
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"AppsUseLightTheme");
+    }
+    recorded_attributes.clear();
+    ApplyWindowTheme(nullptr, &RecordAttribute);
+    EXPECT_EQ(recorded_attributes, c.expected) << c.description;
+  }
+}
+
+}  // namespace
+
+#endif  // _WIN32
