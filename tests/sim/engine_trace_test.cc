@@ -95,13 +95,15 @@ TEST(EngineTraceTest, KeepsLinesWholeWhenThreadsTraceAtOnce) {
   for (std::thread& thread : threads) thread.join();
   EngineTrace::Instance().Close();
 
-  std::ifstream file(path);
-  std::string line;
   int count = 0;
-  while (std::getline(file, line)) {
-    ++count;
-    EXPECT_EQ(line.rfind("{\"call\": \"Call\", \"thread\": ", 0), 0u) << line;
-    EXPECT_EQ(line.back(), '}') << line;
+  {
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+      ++count;
+      EXPECT_EQ(line.rfind("{\"call\": \"Call\", \"thread\": ", 0), 0u) << line;
+      EXPECT_EQ(line.back(), '}') << line;
+    }
   }
   EXPECT_EQ(count, 800);
   std::filesystem::remove(path);

@@ -133,8 +133,10 @@ class FlutterWindowsDllTest : public ::testing::Test {
     static int run = 0;
     port_ = static_cast<uint16_t>(41000 + (GetCurrentProcessId() % 1000) * 8 +
                                   run++);
+    // The trace file of an earlier run may be left behind (the engine keeps
+    // it open until exit), so each run takes a fresh folder.
     bundle_ = fs::temp_directory_path() /
-              ("lq_dll_test_" + std::to_string(GetCurrentProcessId()) + "_" +
+              ("lq_dll_test_" + std::to_string(GetTickCount64()) + "_" +
                std::to_string(port_));
     fs::create_directories(bundle_ / "flutter_assets");
     trace_ = bundle_ / "trace.jsonl";
