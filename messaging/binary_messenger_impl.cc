@@ -46,7 +46,7 @@ void BinaryMessengerImpl::Send(const std::string& channel,
                                            message_size, &OnEngineReply,
                                            record.get())) {
     // The engine now owns the record and hands it back to OnEngineReply.
-    record.release();
+    static_cast<void>(record.release());
   }
 }
 

@@ -88,7 +88,7 @@ TEST_F(BinaryMessengerImplTest, RegisteringMakesOneSetCallbackAndDelivers) {
   const uint8_t* seen_data = nullptr;
   size_t seen_size = 0;
   messenger_.SetMessageHandler(
-      "ch", [&](const uint8_t* data, size_t size, ReplyCallback) {
+      "ch", [&](const uint8_t* data, size_t size, const ReplyCallback&) {
         seen_data = data;
         seen_size = size;
       });
@@ -118,15 +118,16 @@ TEST_F(BinaryMessengerImplTest,
         !*static_cast<const MessageHandler*>(user_data);
   };
   messenger_.SetMessageHandler(
-      "ch", [probe, &old_calls](const uint8_t*, size_t, ReplyCallback) {
+      "ch", [probe, &old_calls](const uint8_t*, size_t, const ReplyCallback&) {
         ++old_calls;
       });
   probe.reset();
   user_data = engine_.calls().back().user_data;
 
   messenger_.SetMessageHandler(
-      "ch",
-      [&new_calls](const uint8_t*, size_t, ReplyCallback) { ++new_calls; });
+      "ch", [&new_calls](const uint8_t*, size_t, const ReplyCallback&) {
+        ++new_calls;
+      });
 
   EXPECT_TRUE(old_destroyed);
   EXPECT_TRUE(entry_empty_when_old_destroyed);
@@ -147,7 +148,7 @@ TEST_F(BinaryMessengerImplTest, RemovingAHandlerAlwaysClearsTheEngineCallback) {
       auto probe = std::make_shared<DestroyProbe>();
       probe->on_destroy = [&destroyed] { destroyed = true; };
       messenger_.SetMessageHandler(
-          "ch", [probe](const uint8_t*, size_t, ReplyCallback) {});
+          "ch", [probe](const uint8_t*, size_t, const ReplyCallback&) {});
     }
     engine_.ClearCalls();
 
@@ -227,7 +228,7 @@ TEST_F(BinaryMessengerImplTest, AReplySendsItsBytesUnchangedUnderTheLock) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     messenger_.SetMessageHandler(
-        "ch", [&c](const uint8_t*, size_t, ReplyCallback reply) {
+        "ch", [&c](const uint8_t*, size_t, const ReplyCallback& reply) {
           if (c.reply) {
             reply(c.reply->data(), c.reply->size());
           } else {
@@ -401,7 +402,8 @@ TEST_F(BinaryMessengerImplTest, AnExceptionFromAHandlerStopsAtTheTrampoline) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     messenger_.SetMessageHandler(
-        "ch", [&c](const uint8_t*, size_t, ReplyCallback) { c.thrower(); });
+        "ch",
+        [&c](const uint8_t*, size_t, const ReplyCallback&) { c.thrower(); });
 
     testing::internal::CaptureStderr();
     engine_.Deliver("ch", message_);
@@ -419,7 +421,7 @@ TEST(BinaryMessengerImplLifetimeTest, DestroyingTheMessengerMakesNoEngineCall) {
     auto probe = std::make_shared<DestroyProbe>();
     probe->on_destroy = [&destroyed] { ++destroyed; };
     messenger->SetMessageHandler(
-        channel, [probe](const uint8_t*, size_t, ReplyCallback) {});
+        channel, [probe](const uint8_t*, size_t, const ReplyCallback&) {});
   }
   engine.ClearCalls();
 
