@@ -1,10 +1,89 @@
 #include "input/recording_input_platform.h"
 
+#include <cstdint>
+#include <cstdio>
+#include <string>
 #include <utility>
 
 #include "input/utf8_to_utf16.h"
 
 namespace lanternquill {
+namespace {
+
+std::string Hex(unsigned value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%0*X", digits, value);
+  return text;
+}
+
+std::string DescribeRecord(const INPUT& record) {
+  std::string text;
+  DWORD time = 0;
+  ULONG_PTR extra = 0;
+  if (record.type == INPUT_KEYBOARD) {
+    const KEYBDINPUT& key = record.ki;
+    const bool up = key.dwFlags == (KEYEVENTF_KEYUP | KEYEVENTF_UNICODE) ||
+                    key.dwFlags == KEYEVENTF_KEYUP;
+    if ((key.dwFlags & ~KEYEVENTF_KEYUP) == KEYEVENTF_UNICODE && key.wVk == 0) {
+      text = "unicode " + Hex(key.wScan, 4) + (up ? " up" : " down");
+    } else if ((key.dwFlags & ~KEYEVENTF_KEYUP) == 0 && key.wScan == 0) {
+      text = "key " + Hex(key.wVk, 2) + (up ? " up" : " down");
+    } else {
+      text = "key vk=" + Hex(key.wVk, 2) + " scan=" + Hex(key.wScan, 4) +
+             " flags=0x" + Hex(key.dwFlags, 1);
+    }
+    time = key.time;
+    extra = key.dwExtraInfo;
+  } else if (record.type == INPUT_MOUSE) {
+    const MOUSEINPUT& mouse = record.mi;
+    text = "mouse 0x" + Hex(mouse.dwFlags, 1);
+    if (mouse.mouseData != 0) {
+      text +=
+          " data " + std::to_string(static_cast<std::int32_t>(mouse.mouseData));
+    }
+    if (mouse.dx != 0 || mouse.dy != 0) {
+      text +=
+          " at " + std::to_string(mouse.dx) + "," + std::to_string(mouse.dy);
+    }
+    time = mouse.time;
+    extra = mouse.dwExtraInfo;
+  } else {
+    text = "type " + std::to_string(record.type);
+  }
+  if (time != 0) {
+    text += " time=" + std::to_string(time);
+  }
+  if (extra != 0) {
+    text += " extra=" + std::to_string(extra);
+  }
+  return text;
+}
+
+std::string DescribeCall(const RecordingInputPlatform::Call& call) {
+  using Kind = RecordingInputPlatform::Call::Kind;
+  switch (call.kind) {
+    case Kind::kSendInput: {
+      std::string text = "send";
+      if (call.input_size != static_cast<int>(sizeof(INPUT))) {
+        text += "(size " + std::to_string(call.input_size) + ")";
+      }
+      const char* separator = " ";
+      for (const INPUT& record : call.records) {
+        text += separator + DescribeRecord(record);
+        separator = ", ";
+      }
+      return text;
+    }
+    case Kind::kSleep:
+      return "sleep " + std::to_string(call.milliseconds);
+    case Kind::kSetCursorPos:
+      return "cursor " + std::to_string(call.position.x) + " " +
+             std::to_string(call.position.y);
+  }
+  return "unknown call";
+}
+
+}  // namespace
 
 UINT RecordingInputPlatform::SendInput(UINT count, INPUT* inputs,
                                        int input_size) {
@@ -43,6 +122,14 @@ int RecordingInputPlatform::MultiByteToWideChar(UINT code_page, DWORD flags,
     return 0;
   }
   return ConvertUtf8ToUtf16(text, length, output, output_size);
+}
+
+std::vector<std::string> RecordingInputPlatform::DescribeCalls() const {
+  std::vector<std::string> lines;
+  for (const RecordingInputPlatform::Call& call : calls_) {
+    lines.push_back(DescribeCall(call));
+  }
+  return lines;
 }
 
 }  // namespace lanternquill

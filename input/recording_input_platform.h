@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "input/input_platform.h"
@@ -11,7 +11,7 @@ namespace lanternquill {
 // every SendInput call as its own group of whole records, every Sleep with its
 // duration (without sleeping), cursor moves against a simulated cursor, and
 // UTF-8 conversion with the Windows behaviour.
-class RecordingInputPlatform final : public InputPlatform {
+class RecordingInputPlatform : public InputPlatform {
  public:
   // One platform call that changes the desktop or pauses, in call order.
   struct Call {
@@ -26,6 +26,13 @@ class RecordingInputPlatform final : public InputPlatform {
   RecordingInputPlatform() = default;
 
   const std::vector<Call>& calls() const { return calls_; }
+  // Every call as one line, every field of every record included, so that
+  // tests compare whole records:
+  //   "send key 5B down, key 44 down, key 44 up, key 5B up"
+  //   "send unicode 00E9 down, unicode 00E9 up"
+  //   "send mouse 0x800 data -360", "sleep 50", "cursor 95 200"
+  // A field that should be zero but is not shows up in the line.
+  std::vector<std::string> DescribeCalls() const;
   void ClearCalls() { calls_.clear(); }
 
   POINT cursor() const { return cursor_; }

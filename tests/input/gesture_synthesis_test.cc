@@ -43,7 +43,7 @@ TEST(GestureSynthesisTest, EachNamedGesturePressesItsCombinationInOneCall) {
     SCOPED_TRACE(c.name);
     RecordingInputPlatform platform;
     PerformGesture(c.name, platform);
-    EXPECT_EQ(DescribeCalls(platform), c.calls);
+    EXPECT_EQ(platform.DescribeCalls(), c.calls);
   }
 }
 

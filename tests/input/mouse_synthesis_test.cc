@@ -46,7 +46,7 @@ TEST(MouseSynthesisTest, ClickMousePressesAndReleasesWithPausesBetween) {
     SCOPED_TRACE(testing::Message() << '"' << c.button << "\" x" << c.clicks);
     RecordingInputPlatform platform;
     ClickMouse(c.button, c.clicks, platform);
-    EXPECT_EQ(DescribeCalls(platform), c.calls);
+    EXPECT_EQ(platform.DescribeCalls(), c.calls);
   }
 }
 
@@ -80,7 +80,7 @@ TEST(MouseSynthesisTest, ScrollMouseTurnsVerticalThenHorizontalWheel) {
     SCOPED_TRACE(testing::Message() << c.dx << ", " << c.dy);
     RecordingInputPlatform platform;
     ScrollMouse(c.dx, c.dy, platform);
-    EXPECT_EQ(DescribeCalls(platform), c.calls);
+    EXPECT_EQ(platform.DescribeCalls(), c.calls);
   }
 }
 
@@ -106,7 +106,7 @@ TEST(MouseSynthesisTest, MoveMouseByMovesFromTheCursorAndClampsTheTarget) {
     RecordingInputPlatform platform;
     platform.set_cursor(c.start);
     MoveMouseBy(c.dx, c.dy, platform);
-    EXPECT_EQ(DescribeCalls(platform), c.calls);
+    EXPECT_EQ(platform.DescribeCalls(), c.calls);
   }
 }
 
