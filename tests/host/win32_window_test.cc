@@ -140,7 +140,7 @@ TEST_F(Win32WindowTest, KeepsTheChildStretchedOverTheClientAreaAndFocused) {
                                  nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(child, nullptr);
   window.SetChildWindow(child);
-  EXPECT_EQ(::GetParent(child), window.GetHandle());
+  EXPECT_EQ(::GetAncestor(child, GA_PARENT), window.GetHandle());
 
   ::SetWindowPos(window.GetHandle(), nullptr, 0, 0, 500, 420,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
