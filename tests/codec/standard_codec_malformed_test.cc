@@ -3,9 +3,6 @@
 // decoder allocate more than one value per message byte.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -13,46 +10,24 @@
 #include "codec/standard_codec_serializer.h"
 #include "codec/standard_method_codec.h"
 #include "tests/codec/codec_test_support.h"
-
-namespace {
-
-// Bytes requested from operator new since the last reset. Their sum bounds
-// the peak of memory held from above. The tests run on one thread.
-size_t g_allocated_bytes = 0;
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  g_allocated_bytes += size;
-  if (void* block = std::malloc(size == 0 ? 1 : size)) {
-    return block;
-  }
-  throw std::bad_alloc();
-}
-
-void operator delete(void* pointer) noexcept { std::free(pointer); }
-
-void operator delete(void* pointer, std::size_t) noexcept {
-  std::free(pointer);
-}
+#include "tests/codec/counting_allocator.h"
 
 namespace flutter {
 namespace {
 
 using testing::Bytes;
-using testing::Decode;
 using testing::InvalidReads;
 
 // Decodes one value; returns the bytes allocated meanwhile.
 size_t DecodeAllocating(const std::vector<uint8_t>& bytes,
                         EncodableValue* value, std::string* errors) {
   ::testing::internal::CaptureStderr();
-  g_allocated_bytes = 0;
+  testing::g_allocated_bytes = 0;
   {
     ByteBufferStreamReader reader(bytes.data(), bytes.size());
     *value = StandardCodecSerializer::GetInstance().ReadValue(&reader);
   }
-  const size_t allocated = g_allocated_bytes;
+  const size_t allocated = testing::g_allocated_bytes;
   *errors = ::testing::internal::GetCapturedStderr();
   return allocated;
 }
