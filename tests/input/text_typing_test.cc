@@ -15,7 +15,9 @@ namespace {
 std::vector<std::string> Typed(const std::vector<std::string>& units) {
   std::vector<std::string> calls;
   for (const std::string& unit : units) {
-    calls.push_back("send unicode " + unit + " down, unicode " + unit + " up");
+    std::string send = "send unicode ";
+    send.append(unit).append(" down, unicode ").append(unit).append(" up");
+    calls.push_back(send);
     calls.push_back("sleep 10");
   }
   return calls;
