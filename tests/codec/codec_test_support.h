@@ -23,16 +23,13 @@ inline std::vector<uint8_t> Bytes(std::string_view hex) {
   return bytes;
 }
 
-inline std::string Lines(std::string_view line, size_t count) {
+// `count` read-failure lines as they appear on stderr.
+inline std::string InvalidReads(size_t count) {
   std::string lines;
   for (size_t i = 0; i < count; ++i) {
-    lines.append(line).append("\n");
+    lines.append(kInvalidReadLine).append("\n");
   }
   return lines;
-}
-
-inline std::string InvalidReads(size_t count) {
-  return Lines(kInvalidReadLine, count);
 }
 
 inline std::vector<uint8_t> Encode(const EncodableValue& value) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <variant>
 #include <vector>
 
@@ -20,24 +21,19 @@ const StandardMethodCodec& Codec() {
   return StandardMethodCodec::GetInstance();
 }
 
-constexpr char kMouseScroll[] =
-    "07 0B 6D 6F 75 73 65 53 63 72 6F 6C 6C 0D 02 07 02 64 78 03 05 00 00 00 "
-    "07 02 64 79 03 FD FF FF FF";
-constexpr char kNameNotString[] =
-    "Invalid method call; method name is not a string.\n";
+constexpr char kInvalidArgs[] = "01 07 0C 49 4E 56 41 4C 49 44 5F 41 52 47 53 ";
 
-// Records how a result was completed.
+// Records how a result was completed: "success" or "error", the code and
+// message, and the value or details (absent for a null pointer).
 class RecordingResult : public MethodResult<EncodableValue> {
  public:
-  std::string answer;  // "success", "error" or "not implemented"
-  std::optional<EncodableValue> value;  // absent for a null pointer
-  std::string code;
-  std::string message;
+  std::string answer, code, message;
+  std::optional<EncodableValue> value;
 
  protected:
   void SuccessImpl(const EncodableValue* result) override {
     answer += "success";
-    if (result != nullptr) value = *result;
+    value = result ? std::optional<EncodableValue>(*result) : std::nullopt;
   }
   void ErrorImpl(const std::string& error_code,
                  const std::string& error_message,
@@ -45,79 +41,60 @@ class RecordingResult : public MethodResult<EncodableValue> {
     answer += "error";
     code = error_code;
     message = error_message;
-    if (details != nullptr) value = *details;
+    value = details ? std::optional<EncodableValue>(*details) : std::nullopt;
   }
   void NotImplementedImpl() override { answer += "not implemented"; }
 };
 
 TEST(StandardMethodCodecTest, EncodesAndDecodesTheMouseScrollCall) {
   const MethodCall<EncodableValue> call(
-      "mouseScroll", std::make_unique<EncodableValue>(EncodableMap{
-                         {"dx", int32_t{5}}, {"dy", int32_t{-3}}}));
-  const std::vector<uint8_t> bytes = Bytes(kMouseScroll);
+      "mouseScroll",
+      std::make_unique<EncodableValue>(EncodableMap{{"dx", 5}, {"dy", -3}}));
+  const std::vector<uint8_t> bytes = Bytes(
+      "07 0B 6D 6F 75 73 65 53 63 72 6F 6C 6C 0D 02 07 02 64 78 03 05 00 00 00 "
+      "07 02 64 79 03 FD FF FF FF");
   EXPECT_EQ(*Codec().EncodeMethodCall(call), bytes);
   const auto decoded = Codec().DecodeMethodCall(bytes.data(), bytes.size());
   ASSERT_NE(decoded, nullptr);
   EXPECT_EQ(decoded->method_name(), "mouseScroll");
-  ASSERT_NE(decoded->arguments(), nullptr);
   EXPECT_EQ(*decoded->arguments(), *call.arguments());
-  // No arguments travel as null.
-  const MethodCall<EncodableValue> bare("x", nullptr);
-  EXPECT_EQ(*Codec().EncodeMethodCall(bare), Bytes("07 01 78 00"));
+  EXPECT_EQ(*Codec().EncodeMethodCall({"x", nullptr}), Bytes("07 01 78 00"));
 }
 
 TEST(StandardMethodCodecTest, WritesEnvelopesExactly) {
   const EncodableValue null_value, yes = true, half = 0.5;
-  const std::vector<
-      std::pair<std::unique_ptr<std::vector<uint8_t>>, const char*>>
-      cases = [&] {
-        std::vector<
-            std::pair<std::unique_ptr<std::vector<uint8_t>>, const char*>>
-            c;
-        c.emplace_back(Codec().EncodeSuccessEnvelope(nullptr), "00 00");
-        c.emplace_back(Codec().EncodeSuccessEnvelope(&null_value), "00 00");
-        c.emplace_back(Codec().EncodeSuccessEnvelope(&yes), "00 01");
-        c.emplace_back(Codec().EncodeSuccessEnvelope(&half),
-                       "00 06 00 00 00 00 00 00 00 00 00 00 00 00 E0 3F");
-        c.emplace_back(Codec().EncodeErrorEnvelope("INVALID_ARGS", "", nullptr),
-                       "01 07 0C 49 4E 56 41 4C 49 44 5F 41 52 47 53 00 00");
-        c.emplace_back(
-            Codec().EncodeErrorEnvelope("INVALID_ARGS", "Missing dx or dy",
-                                        nullptr),
-            "01 07 0C 49 4E 56 41 4C 49 44 5F 41 52 47 53 07 10 4D 69 73 73 "
-            "69 6E 67 20 64 78 20 6F 72 20 64 79 00");
-        c.emplace_back(Codec().EncodeErrorEnvelope("", "", &yes),
-                       "01 07 00 00 01");
-        return c;
-      }();
-  for (const auto& [bytes, hex] : cases) {
-    EXPECT_EQ(*bytes, Bytes(hex)) << hex;
-  }
+  EXPECT_EQ(*Codec().EncodeSuccessEnvelope(nullptr), Bytes("00 00"));
+  EXPECT_EQ(*Codec().EncodeSuccessEnvelope(&null_value), Bytes("00 00"));
+  EXPECT_EQ(*Codec().EncodeSuccessEnvelope(&yes), Bytes("00 01"));
+  EXPECT_EQ(*Codec().EncodeSuccessEnvelope(&half),
+            Bytes("00 06 00 00 00 00 00 00 00 00 00 00 00 00 E0 3F"));
+  EXPECT_EQ(*Codec().EncodeErrorEnvelope("INVALID_ARGS", "", nullptr),
+            Bytes(std::string(kInvalidArgs) + "00 00"));
+  EXPECT_EQ(
+      *Codec().EncodeErrorEnvelope("INVALID_ARGS", "Missing dx or dy", nullptr),
+      Bytes(std::string(kInvalidArgs) +
+            "07 10 4D 69 73 73 69 6E 67 20 64 78 20 6F 72 20 64 79 00"));
+  EXPECT_EQ(*Codec().EncodeErrorEnvelope("", "", &yes),
+            Bytes("01 07 00 00 01"));
 }
 
 TEST(StandardMethodCodecTest, RefusesCallsWhoseNameIsNotAString) {
-  struct Case {
-    const char* hex;
-    bool decodes;
-    std::string errors;
-  };
-  const std::vector<Case> cases = {
-      {"03 01 00 00 00", false, kNameNotString},
-      {"", false, InvalidReads(1) + kNameNotString},
-      // Only the name: the arguments read as null after one failed read.
+  const std::string refused =
+      "Invalid method call; method name is not a string.\n";
+  // {message, decodes, stderr}; a decoded call here has null arguments.
+  const std::vector<std::tuple<const char*, bool, std::string>> cases = {
+      {"03 01 00 00 00", false, refused},
+      {"", false, InvalidReads(1) + refused},
       {"07 01 78", true, InvalidReads(1)},
-      {"07 01 78 00 FF", true, ""},
+      {"07 01 78 00 FF", true, ""},  // bytes after the arguments are ignored
   };
-  for (const Case& c : cases) {
-    const std::vector<uint8_t> bytes = Bytes(c.hex);
+  for (const auto& [hex, decodes, errors] : cases) {
+    const std::vector<uint8_t> bytes = Bytes(hex);
     ::testing::internal::CaptureStderr();
     const auto call = Codec().DecodeMethodCall(bytes.data(), bytes.size());
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.errors) << c.hex;
-    ASSERT_EQ(call != nullptr, c.decodes) << c.hex;
-    if (call) {
-      ASSERT_NE(call->arguments(), nullptr);
-      EXPECT_TRUE(call->arguments()->IsNull());
-    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), errors) << hex;
+    ASSERT_EQ(call != nullptr, decodes) << hex;
+    EXPECT_TRUE(!call || call->arguments()->IsNull()) << hex;
   }
 }
 
@@ -125,18 +102,17 @@ TEST(StandardMethodCodecTest, DecodesResponseEnvelopes) {
   struct Case {
     const char* hex;
     bool recognised;
-    std::string answer;
+    std::string answer, code, message;
     std::optional<EncodableValue> value;
-    std::string code, message, errors;
+    std::string errors;
   };
   const std::vector<Case> cases = {
-      {"", true, "success", std::nullopt, "", "", InvalidReads(2)},
-      {"00 00", true, "success", std::nullopt, "", "", ""},
-      {"00 03 07 00 00 00", true, "success", EncodableValue(7), "", "", ""},
-      {"01 07 00 00 00", true, "error", std::nullopt, "", "", ""},
-      {"01 07 01 45 07 01 6D 01", true, "error", EncodableValue(true), "E", "m",
-       ""},
-      {"02", false, "", std::nullopt, "", "", ""},
+      {"", true, "success", "", "", std::nullopt, InvalidReads(2)},
+      {"00 00", true, "success", "", "", std::nullopt, ""},
+      {"00 03 07 00 00 00", true, "success", "", "", EncodableValue(7), ""},
+      {"01 07 00 00 00", true, "error", "", "", std::nullopt, ""},
+      {"01 07 01 45 07 01 6D 01", true, "error", "E", "m", true, ""},
+      {"02", false, "", "", "", std::nullopt, ""},
   };
   for (const Case& c : cases) {
     const std::vector<uint8_t> bytes = Bytes(c.hex);
@@ -147,14 +123,12 @@ TEST(StandardMethodCodecTest, DecodesResponseEnvelopes) {
         c.recognised)
         << c.hex;
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.errors) << c.hex;
-    EXPECT_EQ(result.answer, c.answer) << c.hex;
-    EXPECT_EQ(result.value, c.value) << c.hex;
-    EXPECT_EQ(result.code, c.code) << c.hex;
-    EXPECT_EQ(result.message, c.message) << c.hex;
+    EXPECT_EQ(
+        std::tie(result.answer, result.code, result.message, result.value),
+        std::tie(c.answer, c.code, c.message, c.value))
+        << c.hex;
   }
-}
-
-TEST(StandardMethodCodecTest, RaisesForANonStringErrorCodeOrMessage) {
+  // A code or message that is not a string raises; the result is untouched.
   for (const char* hex :
        {"01 03 01 00 00 00 00 00", "01 00 00 00", "01 07 00 01 00"}) {
     const std::vector<uint8_t> bytes = Bytes(hex);
@@ -177,27 +151,6 @@ TEST(StandardMethodCodecTest, GivesOneCodecPerSerializer) {
   const StandardMethodCodec& second = StandardMethodCodec::GetInstance(&other);
   EXPECT_NE(&second, &first);
   EXPECT_EQ(&StandardMethodCodec::GetInstance(&other), &second);
-}
-
-TEST(MethodResultTest, ForwardsAnswersWithNullPointersForAbsentValues) {
-  RecordingResult success;
-  success.Success();
-  EXPECT_EQ(success.answer, "success");
-  EXPECT_FALSE(success.value.has_value());
-  RecordingResult error;
-  error.Error("CODE", "text");
-  EXPECT_EQ(error.answer, "error");
-  EXPECT_FALSE(error.value.has_value());
-  RecordingResult not_implemented;
-  not_implemented.NotImplemented();
-  EXPECT_EQ(not_implemented.answer, "not implemented");
-
-  const MethodCall<EncodableValue> without("m", nullptr);
-  EXPECT_EQ(without.arguments(), nullptr);
-  const MethodCall<EncodableValue> with_null(
-      "m", std::make_unique<EncodableValue>());
-  ASSERT_NE(with_null.arguments(), nullptr);
-  EXPECT_TRUE(with_null.arguments()->IsNull());
 }
 
 }  // namespace
