@@ -18,6 +18,7 @@
 
 #else
 
+#include <cstddef>
 #include <cstdint>
 
 using BOOL = int;
@@ -65,6 +66,13 @@ struct INPUT {
     HARDWAREINPUT hi;
   };
 };
+
+// The same layout as the 64-bit Windows headers give.
+static_assert(sizeof(void*) != 8 ||
+                  (sizeof(INPUT) == 40 && offsetof(INPUT, ki) == 8 &&
+                   offsetof(KEYBDINPUT, dwExtraInfo) == 16 &&
+                   offsetof(MOUSEINPUT, dwExtraInfo) == 24),
+              "INPUT must be laid out as on Windows");
 
 constexpr int INPUT_MOUSE = 0;
 constexpr int INPUT_KEYBOARD = 1;
