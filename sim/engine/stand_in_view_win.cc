@@ -28,7 +28,7 @@ void RegisterViewClass(WNDPROC procedure) {
   window_class.hInstance = ThisModule();
   // IDC_ARROW, spelled as the wide resource id.
   window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-      window_class.lpszClassName = kViewClass;
+  window_class.lpszClassName = kViewClass;
   RegisterClassW(&window_class);
 }
 
