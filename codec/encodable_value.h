@@ -1,6 +1,7 @@
 #pragma once
 
 #include <any>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -125,5 +126,95 @@ class EncodableValue : public EncodableValueVariant {
 // Lists grow by moving their elements only when a move cannot throw.
 static_assert(std::is_nothrow_move_constructible_v<EncodableValue>,
               "EncodableValue must move without throwing");
+
+namespace encodable_value_internal {
+
+template <typename T>
+int CompareScalars(const T& a, const T& b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+int CompareValues(const EncodableValue& a, const EncodableValue& b);
+
+template <typename T>
+int CompareElements(const std::vector<T>& a, const std::vector<T>& b) {
+  const size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < common; ++i) {
+    int order;
+    if constexpr (std::is_same_v<T, EncodableValue>) {
+      order = CompareValues(a[i], b[i]);
+    } else {
+      order = CompareScalars(a[i], b[i]);
+    }
+    if (order != 0) {
+      return order;
+    }
+  }
+  return CompareScalars(a.size(), b.size());
+}
+
+// The order of std::variant, its containers and std::pair, but visiting each
+// nested value once: those compare every element pair both ways (a < b, then
+// b < a), which doubles the work at every level of nesting, so a short
+// message with two equal deeply nested map keys would take forever to insert.
+inline int CompareValues(const EncodableValue& a, const EncodableValue& b) {
+  if (a.index() != b.index()) {
+    // A valueless variant (index npos) orders first, as in std::variant.
+    return CompareScalars(a.index() + 1, b.index() + 1);
+  }
+  if (a.valueless_by_exception()) {
+    return 0;
+  }
+  const auto& other = static_cast<const EncodableValue::Variant&>(b);
+  return std::visit(
+      [&other](const auto& x) -> int {
+        using T = std::decay_t<decltype(x)>;
+        const T& y = *std::get_if<T>(&other);
+        if constexpr (std::is_same_v<T, std::string>) {
+          const int order = x.compare(y);
+          return order < 0 ? -1 : (order > 0 ? 1 : 0);
+        } else if constexpr (std::is_same_v<T, EncodableMap>) {
+          auto i = x.begin();
+          auto j = y.begin();
+          for (; i != x.end() && j != y.end(); ++i, ++j) {
+            int order = CompareValues(i->first, j->first);
+            if (order == 0) {
+              order = CompareValues(i->second, j->second);
+            }
+            if (order != 0) {
+              return order;
+            }
+          }
+          return CompareScalars(x.size(), y.size());
+        } else if constexpr (std::is_same_v<T, std::vector<uint8_t>> ||
+                             std::is_same_v<T, std::vector<int32_t>> ||
+                             std::is_same_v<T, std::vector<int64_t>> ||
+                             std::is_same_v<T, std::vector<double>> ||
+                             std::is_same_v<T, std::vector<float>> ||
+                             std::is_same_v<T, EncodableList>) {
+          return CompareElements(x, y);
+        } else {
+          return CompareScalars(x, y);
+        }
+      },
+      static_cast<const EncodableValue::Variant&>(a));
+}
+
+}  // namespace encodable_value_internal
+
+// Preferred over std::variant's templates for EncodableValues, so that map
+// keys and every nested comparison take the linear path above.
+inline bool operator<(const EncodableValue& a, const EncodableValue& b) {
+  return encodable_value_internal::CompareValues(a, b) < 0;
+}
+inline bool operator>(const EncodableValue& a, const EncodableValue& b) {
+  return encodable_value_internal::CompareValues(a, b) > 0;
+}
+inline bool operator<=(const EncodableValue& a, const EncodableValue& b) {
+  return encodable_value_internal::CompareValues(a, b) <= 0;
+}
+inline bool operator>=(const EncodableValue& a, const EncodableValue& b) {
+  return encodable_value_internal::CompareValues(a, b) >= 0;
+}
 
 }  // namespace flutter
