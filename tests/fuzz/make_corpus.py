@@ -96,6 +96,9 @@ CALLS = {
         "07 0B 6D 6F 75 73 65 53 63 72 6F 6C 6C 0D 02 07 02 64 78 03 05 00 00"
         " 00 07 02 64 79 03 FD FF FF FF"),
     "truncated-call": hexbytes("07 01 78"),
+    # Two equal map keys nested deep once took exponential time to compare.
+    "deep-equal-keys": call("mouseClick", None)[:-1] + hexbytes("0D 02")
+    + (hexbytes("0C 01") * 60 + b"\x00\x00") * 2,
     "empty": b"",
 }
 
@@ -176,6 +179,11 @@ def main():
         write("read_value", "value-" + name, hexbytes(text))
     write("read_value", "nested-lists-100000", nested("0C 01", 100000, "00"))
     write("read_value", "nested-maps-65", nested("0D 01 00", 65, "00"))
+    write("read_value", "crash-deep-equal-list-keys",
+          hexbytes("0D 02") + (hexbytes("0C 01") * 60 + b"\x00\x00") * 2)
+    write("read_value", "crash-deep-equal-map-keys",
+          hexbytes("0D 02") + (hexbytes("0D 01") * 60 + b"\x00" + b"\x00" * 60
+                               + b"\x00") * 2)
     write("read_value", "nested-honest-counts",
           nested_honest_counts(64 * 1024, 64))
     for target in ("input_call", "channel"):
