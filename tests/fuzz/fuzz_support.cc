@@ -32,8 +32,10 @@ void Require(bool condition, const char* what) {
 }
 
 void SilenceDiagnostics() {
-  static NullBuffer null_buffer;
-  std::cerr.rdbuf(&null_buffer);
+  // Never destroyed: the standard streams are flushed after every static
+  // of this file is gone.
+  static NullBuffer* const null_buffer = new NullBuffer();
+  std::cerr.rdbuf(null_buffer);
 }
 
 void BoundedInputPlatform::Spend() {
