@@ -154,7 +154,8 @@ def descendants(pid):
 
 
 def host_rss(root_pid):
-    """VmRSS in bytes of the Linux process that runs lanternquill.exe."""
+    """VmRSS in bytes, pid and command of the Linux process that runs
+    lanternquill.exe."""
     for pid in descendants(root_pid):
         try:
             with open("/proc/%d/cmdline" % pid, "rb") as f:
@@ -164,7 +165,9 @@ def host_rss(root_pid):
             with open("/proc/%d/status" % pid) as f:
                 for line in f:
                     if line.startswith("VmRSS:"):
-                        return int(line.split()[1]) * 1024, pid
+                        command = cmdline.split(b"\0")[0].decode(
+                            "utf-8", "replace")
+                        return int(line.split()[1]) * 1024, pid, command
         except OSError:
             continue
     raise RuntimeError("no process runs lanternquill.exe")
@@ -231,7 +234,8 @@ def main():
 
         alive = process.poll() is None
         final_reply = port.call("checkAccessibility") if alive else None
-        final_rss, host_pid = host_rss(process.pid) if alive else (None, None)
+        final_rss, host_pid, command = (host_rss(process.pid) if alive else
+                                        (None, None, None))
         close_status = port.close_window() if alive else None
         port.disconnect()
         exit_code = process.wait(timeout=60)
@@ -243,9 +247,9 @@ def main():
         print("statuses: " + ", ".join("%d: %d" % item
                                        for item in sorted(statuses.items())))
         if baseline is not None and final_rss is not None:
-            print("host VmRSS (pid %d): %.1f MiB after %d messages, %.1f MiB "
-                  "at the end, growth %+.2f MiB (limit 10 MiB)" %
-                  (host_pid, baseline[0] / MIB, BASELINE_AFTER,
+            print("VmRSS of pid %d (%s): %.1f MiB after %d messages, "
+                  "%.1f MiB at the end, growth %+.2f MiB (limit 10 MiB)" %
+                  (host_pid, command, baseline[0] / MIB, BASELINE_AFTER,
                    final_rss / MIB, (final_rss - baseline[0]) / MIB))
         print("after the last message: running %s, reply %r, close %r, "
               "exit code %s" % (alive, final_reply, close_status, exit_code))
