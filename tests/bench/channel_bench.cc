@@ -36,9 +36,9 @@ void ChannelCall(benchmark::State& state, std::vector<uint8_t> message) {
   flutter::MethodChannel channel(&messenger, kInputChannel,
                                  &flutter::StandardMethodCodec::GetInstance());
   channel.SetMethodCallHandler(
-      [&platform](const flutter::MethodCall<EncodableValue>& call,
-                  std::unique_ptr<flutter::MethodResult<EncodableValue>>
-                      result) {
+      [&platform](
+          const flutter::MethodCall<EncodableValue>& call,
+          std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
         lanternquill::HandleInputMethodCall(call, std::move(result), platform);
       });
 

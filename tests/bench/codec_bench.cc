@@ -141,7 +141,8 @@ void DecodePeer(benchmark::State& state, const Payload& payload) {
   msgpack::sbuffer buffer;
   payload.pack_peer(buffer);
   for (auto _ : state) {
-    msgpack::object_handle handle = msgpack::unpack(buffer.data(), buffer.size());
+    msgpack::object_handle handle =
+        msgpack::unpack(buffer.data(), buffer.size());
     benchmark::DoNotOptimize(handle.get());
   }
   state.SetBytesProcessed(state.iterations() *
