@@ -17,14 +17,14 @@ lq_ensure_packages() {
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
     "${missing[@]}" >/dev/null
 }
 
 # Everything building and testing needs.
 LQ_BUILD_PACKAGES=(cmake make g++ python3 googletest libgtest-dev libgmock-dev
-  mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb
-  x11-utils imagemagick clang libclang-rt-14-dev libbenchmark-dev
+  mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb
+  x11-utils imagemagick clang clang-format libclang-rt-14-dev libbenchmark-dev
   libmsgpack-cxx-dev)
 
 lq_wine() {
