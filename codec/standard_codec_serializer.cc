@@ -168,20 +168,21 @@ EncodableValue ReadMap(const StandardCodecSerializer& serializer,
   if (count > UnpromisedBytes(*stream) / 2) {
     return RefuseRead(EncodableMap());
   }
-  EncodableMap map;
+  // As for lists, the check above bounds what may be reserved.
+  EncodableMap::Entries entries;
+  entries.reserve(count);
   state.promised_values += 2 * static_cast<size_t>(count);
   ++state.nesting_depth;
   for (uint32_t i = 0; i < count; ++i) {
     --state.promised_values;
     EncodableValue key = serializer.ReadValue(stream);
     --state.promised_values;
-    EncodableValue value = serializer.ReadValue(stream);
-    // Well-formed maps arrive in key order, so the end is the right hint; an
-    // equal key already present keeps its entry (the first one wins).
-    map.emplace_hint(map.end(), std::move(key), std::move(value));
+    entries.emplace_back(std::move(key), serializer.ReadValue(stream));
   }
   --state.nesting_depth;
-  return EncodableValue(std::move(map));
+  // Sorts entries that arrived out of key order; of equal keys the first
+  // wins.
+  return EncodableValue(EncodableMap::FromEntries(std::move(entries)));
 }
 
 void WriteString(const std::string& string,
