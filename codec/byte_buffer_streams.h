@@ -61,6 +61,18 @@ class ByteBufferStreamReader final : public ByteStreamReader {
     location_ = size_ + 1;
   }
 
+  // The next `length` bytes where they lie, and moves past them; like
+  // ReadBytes, null with a diagnostic line (and no move) when fewer remain.
+  const uint8_t* ReadInPlace(size_t length) {
+    if (location_ > size_ || length > size_ - location_) {
+      ReportInvalidRead();
+      return nullptr;
+    }
+    const uint8_t* bytes = bytes_ + location_;
+    location_ += length;
+    return bytes;
+  }
+
   // Index of the next byte to read; may lie past the end after an alignment.
   size_t location() const { return location_; }
 

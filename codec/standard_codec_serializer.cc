@@ -143,6 +143,9 @@ class VectorSink {
     }
   }
 
+  // Bytes written so far.
+  size_t size() const { return size_; }
+
   // Counts the next `length` bytes as written and gives where they go; the
   // caller stores them there.
   uint8_t* Extend(size_t length) {
@@ -206,15 +209,34 @@ EncodableValue ReadNested(const StandardCodecSerializer& serializer,
   }
 }
 
+// A string or typed list of `count` elements once the count has been checked
+// against the remaining bytes. Bytes are copied straight from a buffer
+// message; wider elements need a zero-filled vector first (std::vector has no
+// way to grow without initialising its elements), then one block copy.
+template <typename Container, typename Reader>
+Container ReadBlock(uint32_t count, Reader* stream) {
+  using T = typename Container::value_type;
+  const size_t length = static_cast<size_t>(count) * sizeof(T);
+  if constexpr (kIsDirect<Reader> && sizeof(T) == 1) {
+    if (const uint8_t* bytes = stream->ReadInPlace(length)) {
+      const auto* first = reinterpret_cast<const T*>(bytes);
+      return Container(first, first + length);
+    }
+    return Container(count, T());
+  } else {
+    Container block(count, T());
+    stream->ReadBytes(reinterpret_cast<uint8_t*>(block.data()), length);
+    return block;
+  }
+}
+
 template <typename Reader>
 EncodableValue ReadString(Reader* stream) {
   const uint32_t size = ReadSizeFrom(stream);
   if (size > stream->RemainingBytes()) {
     return RefuseRead(std::string());
   }
-  std::string string(size, '\0');
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(string.data()), size);
-  return EncodableValue(std::move(string));
+  return EncodableValue(ReadBlock<std::string>(size, stream));
 }
 
 template <typename T, typename Reader>
@@ -228,10 +250,7 @@ EncodableValue ReadTypedList(Reader* stream) {
   if (count > stream->RemainingBytes() / sizeof(T)) {
     return RefuseRead(std::vector<T>());
   }
-  std::vector<T> list(count);
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()),
-                    static_cast<size_t>(count) * sizeof(T));
-  return EncodableValue(std::move(list));
+  return EncodableValue(ReadBlock<std::vector<T>>(count, stream));
 }
 
 // Past the nesting limit the rest of the message is given up: the value
@@ -420,12 +439,18 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
       WriteTypeAndScalar(kInt64, *std::get_if<int64_t>(&value), stream);
       return;
     case 4: {
-      stream->WriteByte(kFloat64);
-      stream->WriteAlignment(8);
       const double number = *std::get_if<double>(&value);
       if constexpr (kIsDirect<Writer>) {
-        StoreLittleEndian(number, stream->Extend(sizeof(number)));
+        // The type byte, the padding to 8 from the message's first byte and
+        // the number, in one write.
+        const size_t padding = (8 - (stream->size() + 1) % 8) % 8;
+        uint8_t* bytes = stream->Extend(1 + padding + sizeof(number));
+        bytes[0] = kFloat64;
+        std::memset(bytes + 1, 0, padding);
+        StoreLittleEndian(number, bytes + 1 + padding);
       } else {
+        stream->WriteByte(kFloat64);
+        stream->WriteAlignment(8);
         uint8_t bytes[sizeof(number)];
         StoreLittleEndian(number, bytes);
         stream->WriteBytes(bytes, sizeof(bytes));
@@ -434,6 +459,16 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
     }
     case 5: {
       const auto& string = *std::get_if<std::string>(&value);
+      if constexpr (kIsDirect<Writer>) {
+        // A short string, most often a map key, in one write.
+        if (string.size() < 254) {
+          uint8_t* bytes = stream->Extend(2 + string.size());
+          bytes[0] = kString;
+          bytes[1] = static_cast<uint8_t>(string.size());
+          std::memcpy(bytes + 2, string.data(), string.size());
+          return;
+        }
+      }
       WriteTypeAndSize(kString, string.size(), stream);
       if (!string.empty()) {
         stream->WriteBytes(reinterpret_cast<const uint8_t*>(string.data()),
