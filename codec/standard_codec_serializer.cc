@@ -422,6 +422,62 @@ void WriteTypedList(uint8_t type, const std::vector<T>& list, Writer* stream) {
   }
 }
 
+// Typed lists, lists, maps and custom values: kept apart from the scalars
+// and strings so that those stay small enough to be inlined into the loops
+// over elements, which mostly hold them.
+template <typename Writer>
+void WriteCompoundTo(const StandardCodecSerializer& serializer,
+                     const EncodableValue& value, Writer* stream) {
+  switch (value.index()) {
+    case 6:
+      WriteTypedList(kUInt8List, *std::get_if<std::vector<uint8_t>>(&value),
+                     stream);
+      return;
+    case 7:
+      WriteTypedList(kInt32List, *std::get_if<std::vector<int32_t>>(&value),
+                     stream);
+      return;
+    case 8:
+      WriteTypedList(kInt64List, *std::get_if<std::vector<int64_t>>(&value),
+                     stream);
+      return;
+    case 9:
+      WriteTypedList(kFloat64List, *std::get_if<std::vector<double>>(&value),
+                     stream);
+      return;
+    case 10: {
+      const auto& list = *std::get_if<EncodableList>(&value);
+      WriteTypeAndSize(kList, list.size(), stream);
+      for (const EncodableValue& element : list) {
+        WriteNested(serializer, element, stream);
+      }
+      return;
+    }
+    case 11: {
+      const auto& map = *std::get_if<EncodableMap>(&value);
+      WriteTypeAndSize(kMap, map.size(), stream);
+      for (const auto& [key, entry_value] : map) {
+        WriteNested(serializer, key, stream);
+        WriteNested(serializer, entry_value, stream);
+      }
+      return;
+    }
+    case 12:
+      // Written as null so the message stays readable by the other side.
+      stream->WriteByte(kNull);
+      WriteDiagnosticLine(
+          "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+          "Custom types require codec extensions.");
+      return;
+    case 13:
+      WriteTypedList(kFloat32List, *std::get_if<std::vector<float>>(&value),
+                     stream);
+      return;
+    default:
+      return;
+  }
+}
+
 template <typename Writer>
 void WriteValueTo(const StandardCodecSerializer& serializer,
                   const EncodableValue& value, Writer* stream) {
@@ -476,51 +532,8 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
       }
       return;
     }
-    case 6:
-      WriteTypedList(kUInt8List, *std::get_if<std::vector<uint8_t>>(&value),
-                     stream);
-      return;
-    case 7:
-      WriteTypedList(kInt32List, *std::get_if<std::vector<int32_t>>(&value),
-                     stream);
-      return;
-    case 8:
-      WriteTypedList(kInt64List, *std::get_if<std::vector<int64_t>>(&value),
-                     stream);
-      return;
-    case 9:
-      WriteTypedList(kFloat64List, *std::get_if<std::vector<double>>(&value),
-                     stream);
-      return;
-    case 10: {
-      const auto& list = *std::get_if<EncodableList>(&value);
-      WriteTypeAndSize(kList, list.size(), stream);
-      for (const EncodableValue& element : list) {
-        WriteNested(serializer, element, stream);
-      }
-      return;
-    }
-    case 11: {
-      const auto& map = *std::get_if<EncodableMap>(&value);
-      WriteTypeAndSize(kMap, map.size(), stream);
-      for (const auto& [key, entry_value] : map) {
-        WriteNested(serializer, key, stream);
-        WriteNested(serializer, entry_value, stream);
-      }
-      return;
-    }
-    case 12:
-      // Written as null so the message stays readable by the other side.
-      stream->WriteByte(kNull);
-      WriteDiagnosticLine(
-          "Unhandled custom type in StandardCodecSerializer::WriteValue. "
-          "Custom types require codec extensions.");
-      return;
-    case 13:
-      WriteTypedList(kFloat32List, *std::get_if<std::vector<float>>(&value),
-                     stream);
-      return;
     default:
+      WriteCompoundTo(serializer, value, stream);
       return;
   }
 }
