@@ -4,19 +4,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
 
+#include "codec/flat_map.h"
+
 namespace flutter {
 
 class EncodableValue;
 
 using EncodableList = std::vector<EncodableValue>;
-using EncodableMap = std::map<EncodableValue, EncodableValue>;
+using EncodableMap = FlatMap<EncodableValue, EncodableValue>;
 
 // An application value of any type, carried by value. No channel of this
 // system creates one; the codec writes it as null with a diagnostic line.

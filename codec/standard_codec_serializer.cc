@@ -1,16 +1,19 @@
 #include "codec/standard_codec_serializer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
+#include "codec/byte_buffer_streams.h"
 #include "codec/diagnostics.h"
 
-// Typed lists travel as single blocks in their in-memory form, which is the
-// wire's little-endian form only on a little-endian machine.
+// Scalars and typed lists travel in their in-memory form, which is the wire's
+// little-endian form only on a little-endian machine.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
 #error "The standard codec moves typed lists as little-endian blocks"
 #endif
@@ -41,43 +44,136 @@ enum WireType : uint8_t {
 // nothing but list headers cannot exhaust the stack through recursion.
 constexpr uint32_t kMaxNestingDepth = 64;
 
-// Scalars from and to explicit little-endian bytes; a failed read leaves the
-// bytes zero, so the value is 0.
+// Scalars from and to explicit little-endian bytes. The machine is
+// little-endian (checked above), so the bytes are the value's own, and one
+// memcpy compiles to one load or store.
 template <typename T>
-T ReadScalar(ByteStreamReader* stream) {
-  static_assert(sizeof(T) <= sizeof(uint64_t), "scalar too wide");
-  uint8_t bytes[sizeof(T)] = {};
-  stream->ReadBytes(bytes, sizeof(T));
-  uint64_t bits = 0;
-  for (size_t i = 0; i < sizeof(T); ++i) {
-    bits |= static_cast<uint64_t>(bytes[i]) << (8 * i);
-  }
-  if constexpr (sizeof(T) == 2) {
-    return static_cast<T>(bits);
-  } else {
-    // Same-width unsigned bits copied into the signed or floating type.
-    using Bits = std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>;
-    const Bits narrow = static_cast<Bits>(bits);
-    T value;
-    std::memcpy(&value, &narrow, sizeof(T));
-    return value;
-  }
+T LoadLittleEndian(const uint8_t* bytes) {
+  T value;
+  std::memcpy(&value, bytes, sizeof(T));
+  return value;
 }
 
 template <typename T>
-void WriteScalar(T value, ByteStreamWriter* stream) {
-  static_assert(sizeof(T) <= sizeof(uint64_t), "scalar too wide");
-  using Bits = std::conditional_t<
-      sizeof(T) == 2, uint16_t,
-      std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>>;
-  Bits bits;
-  std::memcpy(&bits, &value, sizeof(T));
-  uint8_t bytes[sizeof(T)];
-  for (size_t i = 0; i < sizeof(T); ++i) {
-    bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
-  }
-  stream->WriteBytes(bytes, sizeof(T));
+void StoreLittleEndian(T value, uint8_t* bytes) {
+  std::memcpy(bytes, &value, sizeof(T));
 }
+
+// A failed read leaves the bytes zero, so the value is 0.
+template <typename T, typename Reader>
+T ReadScalar(Reader* stream) {
+  uint8_t bytes[sizeof(T)] = {};
+  stream->ReadBytes(bytes, sizeof(T));
+  return LoadLittleEndian<T>(bytes);
+}
+
+// The size encoding into `bytes` (room for 5); gives the length used.
+size_t EncodeSize(size_t size, uint8_t* bytes) {
+  if (size < 254) {
+    bytes[0] = static_cast<uint8_t>(size);
+    return 1;
+  }
+  if (size <= std::numeric_limits<uint16_t>::max()) {
+    bytes[0] = 254;
+    StoreLittleEndian(static_cast<uint16_t>(size), bytes + 1);
+    return 3;
+  }
+  bytes[0] = 255;
+  StoreLittleEndian(static_cast<uint32_t>(size), bytes + 1);
+  return 5;
+}
+
+template <typename Reader>
+uint32_t ReadSizeFrom(Reader* stream) {
+  const uint8_t first = stream->ReadByte();
+  if (first < 254) {
+    return first;
+  }
+  if (first == 254) {
+    return ReadScalar<uint16_t>(stream);
+  }
+  return ReadScalar<uint32_t>(stream);
+}
+
+// The default serializer working on a buffer stream is the common case. Then
+// every nested value would come back to this same code through the virtual
+// calls, so it is read or written directly, and the stream's calls go to the
+// final buffer class, inline. Any other serializer or stream takes the
+// virtual path for every value and every byte.
+template <typename BufferStream, typename Stream>
+BufferStream* AsDefaultOnBuffer(const StandardCodecSerializer& serializer,
+                                Stream* stream) {
+  const bool direct = typeid(serializer) == typeid(StandardCodecSerializer) &&
+                      typeid(*stream) == typeid(BufferStream);
+  return direct ? static_cast<BufferStream*>(stream) : nullptr;
+}
+
+// Where the default serializer writes into a buffer: appends to the vector
+// at the cost of a pointer bump per write. The vector is grown ahead in
+// steps, zero-filled once, and cut back to what was written when the sink
+// goes, so that small writes need neither vector::insert nor a zero-filling
+// resize each.
+class VectorSink {
+ public:
+  explicit VectorSink(std::vector<uint8_t>* bytes)
+      : bytes_(bytes), size_(bytes->size()) {}
+  ~VectorSink() { bytes_->resize(size_); }
+
+  VectorSink(const VectorSink&) = delete;
+  VectorSink& operator=(const VectorSink&) = delete;
+
+  void WriteByte(uint8_t byte) { *Extend(1) = byte; }
+
+  void WriteBytes(const uint8_t* bytes, size_t length) {
+    if (length >= kLargeWrite) {
+      // Copied once, without zero-filling room for it first.
+      bytes_->resize(size_);
+      bytes_->insert(bytes_->end(), bytes, bytes + length);
+      size_ += length;
+    } else if (length != 0) {
+      std::memcpy(Extend(length), bytes, length);
+    }
+  }
+
+  void WriteAlignment(uint8_t alignment) {
+    const size_t misalignment = size_ % alignment;
+    if (misalignment != 0) {
+      const size_t padding = alignment - misalignment;
+      std::memset(Extend(padding), 0, padding);
+    }
+  }
+
+  // Bytes written so far.
+  size_t size() const { return size_; }
+
+  // Counts the next `length` bytes as written and gives where they go; the
+  // caller stores them there.
+  uint8_t* Extend(size_t length) {
+    if (bytes_->size() - size_ < length) {
+      // Steps grow with the message but stay small, since room left over is
+      // zero-filled for nothing; the vector's own capacity grows
+      // geometrically.
+      const size_t step = std::min(std::max(size_, kMinStep), kMaxStep);
+      bytes_->resize(size_ + std::max(length, step));
+    }
+    uint8_t* room = bytes_->data() + size_;
+    size_ += length;
+    return room;
+  }
+
+ private:
+  static constexpr size_t kLargeWrite = 4096;
+  static constexpr size_t kMinStep = 64;
+  static constexpr size_t kMaxStep = 4096;
+
+  std::vector<uint8_t>* bytes_;
+  // Bytes written so far; the vector may be longer until the sink goes.
+  size_t size_;
+};
+
+template <typename Stream>
+constexpr bool kIsDirect = std::is_same_v<Stream, ByteBufferStreamReader> ||
+                           std::is_same_v<Stream, VectorSink>;
 
 // A declared count or nesting the message cannot honestly hold counts as one
 // failed read; the caller yields an empty value of the declared alternative.
@@ -96,21 +192,56 @@ size_t UnpromisedBytes(const ByteStreamReader& stream) {
   return promised >= remaining ? 0 : remaining - promised;
 }
 
-EncodableValue ReadString(const StandardCodecSerializer& serializer,
-                          ByteStreamReader* stream) {
-  const uint32_t size = serializer.ReadSize(stream);
+template <typename Reader>
+EncodableValue ReadPayload(const StandardCodecSerializer& serializer,
+                           uint8_t type, Reader* stream);
+
+// An element, key or value of a list or map: through the virtual calls, or
+// directly where those would land here anyway.
+template <typename Reader>
+EncodableValue ReadNested(const StandardCodecSerializer& serializer,
+                          Reader* stream) {
+  if constexpr (kIsDirect<Reader>) {
+    const uint8_t type = stream->ReadByte();
+    return ReadPayload(serializer, type, stream);
+  } else {
+    return serializer.ReadValue(stream);
+  }
+}
+
+// A string or typed list of `count` elements once the count has been checked
+// against the remaining bytes. Bytes are copied straight from a buffer
+// message; wider elements need a zero-filled vector first (std::vector has no
+// way to grow without initialising its elements), then one block copy.
+template <typename Container, typename Reader>
+Container ReadBlock(uint32_t count, Reader* stream) {
+  using T = typename Container::value_type;
+  const size_t length = static_cast<size_t>(count) * sizeof(T);
+  if constexpr (kIsDirect<Reader> && sizeof(T) == 1) {
+    if (const uint8_t* bytes = stream->ReadInPlace(length)) {
+      const auto* first = reinterpret_cast<const T*>(bytes);
+      return Container(first, first + length);
+    }
+    return Container(count, T());
+  } else {
+    Container block(count, T());
+    stream->ReadBytes(reinterpret_cast<uint8_t*>(block.data()), length);
+    return block;
+  }
+}
+
+template <typename Reader>
+EncodableValue ReadString(Reader* stream) {
+  const uint32_t size = ReadSizeFrom(stream);
   if (size > stream->RemainingBytes()) {
     return RefuseRead(std::string());
   }
-  std::string string(size, '\0');
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(string.data()), size);
-  return EncodableValue(std::move(string));
+  return EncodableValue(ReadBlock<std::string>(size, stream));
 }
 
-template <typename T>
-EncodableValue ReadTypedList(const StandardCodecSerializer& serializer,
-                             ByteStreamReader* stream) {
-  const uint32_t count = serializer.ReadSize(stream);
+template <typename T, typename Reader>
+EncodableValue ReadTypedList(Reader* stream) {
+  const uint32_t count = ReadSizeFrom(stream);
   // The reader aligns even for no elements, and only then are the remaining
   // bytes those that can hold the elements.
   if (sizeof(T) > 1) {
@@ -119,10 +250,7 @@ EncodableValue ReadTypedList(const StandardCodecSerializer& serializer,
   if (count > stream->RemainingBytes() / sizeof(T)) {
     return RefuseRead(std::vector<T>());
   }
-  std::vector<T> list(count);
-  stream->ReadBytes(reinterpret_cast<uint8_t*>(list.data()),
-                    static_cast<size_t>(count) * sizeof(T));
-  return EncodableValue(std::move(list));
+  return EncodableValue(ReadBlock<std::vector<T>>(count, stream));
 }
 
 // Past the nesting limit the rest of the message is given up: the value
@@ -133,13 +261,14 @@ EncodableValue RefuseNesting(ByteStreamReader* stream) {
   return EncodableValue();
 }
 
+template <typename Reader>
 EncodableValue ReadList(const StandardCodecSerializer& serializer,
-                        ByteStreamReader* stream) {
+                        Reader* stream) {
   ByteStreamReader::DecodeState& state = stream->decode_state();
   if (state.nesting_depth >= kMaxNestingDepth) {
     return RefuseNesting(stream);
   }
-  const uint32_t count = serializer.ReadSize(stream);
+  const uint32_t count = ReadSizeFrom(stream);
   if (count > UnpromisedBytes(*stream)) {
     return RefuseRead(EncodableList());
   }
@@ -151,159 +280,44 @@ EncodableValue ReadList(const StandardCodecSerializer& serializer,
   ++state.nesting_depth;
   for (uint32_t i = 0; i < count; ++i) {
     --state.promised_values;
-    list.push_back(serializer.ReadValue(stream));
+    list.push_back(ReadNested(serializer, stream));
   }
   --state.nesting_depth;
   return EncodableValue(std::move(list));
 }
 
+template <typename Reader>
 EncodableValue ReadMap(const StandardCodecSerializer& serializer,
-                       ByteStreamReader* stream) {
+                       Reader* stream) {
   ByteStreamReader::DecodeState& state = stream->decode_state();
   if (state.nesting_depth >= kMaxNestingDepth) {
     return RefuseNesting(stream);
   }
-  const uint32_t count = serializer.ReadSize(stream);
+  const uint32_t count = ReadSizeFrom(stream);
   // Every entry is a key and a value.
   if (count > UnpromisedBytes(*stream) / 2) {
     return RefuseRead(EncodableMap());
   }
-  EncodableMap map;
+  // As for lists, the check above bounds what may be reserved.
+  EncodableMap::Entries entries;
+  entries.reserve(count);
   state.promised_values += 2 * static_cast<size_t>(count);
   ++state.nesting_depth;
   for (uint32_t i = 0; i < count; ++i) {
     --state.promised_values;
-    EncodableValue key = serializer.ReadValue(stream);
+    EncodableValue key = ReadNested(serializer, stream);
     --state.promised_values;
-    EncodableValue value = serializer.ReadValue(stream);
-    // Well-formed maps arrive in key order, so the end is the right hint; an
-    // equal key already present keeps its entry (the first one wins).
-    map.emplace_hint(map.end(), std::move(key), std::move(value));
+    entries.emplace_back(std::move(key), ReadNested(serializer, stream));
   }
   --state.nesting_depth;
-  return EncodableValue(std::move(map));
+  // Sorts entries that arrived out of key order; of equal keys the first
+  // wins.
+  return EncodableValue(EncodableMap::FromEntries(std::move(entries)));
 }
 
-void WriteString(const std::string& string,
-                 const StandardCodecSerializer& serializer,
-                 ByteStreamWriter* stream) {
-  stream->WriteByte(kString);
-  serializer.WriteSize(string.size(), stream);
-  if (!string.empty()) {
-    stream->WriteBytes(reinterpret_cast<const uint8_t*>(string.data()),
-                       string.size());
-  }
-}
-
-// The writer aligns also for an empty list, since the reader always skips to
-// the boundary after the count; otherwise a value after an empty list would
-// read out of step.
-template <typename T>
-void WriteTypedList(uint8_t type, const std::vector<T>& list,
-                    const StandardCodecSerializer& serializer,
-                    ByteStreamWriter* stream) {
-  stream->WriteByte(type);
-  serializer.WriteSize(list.size(), stream);
-  if (sizeof(T) > 1) {
-    stream->WriteAlignment(static_cast<uint8_t>(sizeof(T)));
-  }
-  if (!list.empty()) {
-    stream->WriteBytes(reinterpret_cast<const uint8_t*>(list.data()),
-                       list.size() * sizeof(T));
-  }
-}
-
-}  // namespace
-
-const StandardCodecSerializer& StandardCodecSerializer::GetInstance() {
-  static const StandardCodecSerializer instance;
-  return instance;
-}
-
-EncodableValue StandardCodecSerializer::ReadValue(
-    ByteStreamReader* stream) const {
-  const uint8_t type = stream->ReadByte();
-  return ReadValueOfType(type, stream);
-}
-
-void StandardCodecSerializer::WriteValue(const EncodableValue& value,
-                                         ByteStreamWriter* stream) const {
-  switch (value.index()) {
-    case 0:
-      stream->WriteByte(kNull);
-      return;
-    case 1:
-      stream->WriteByte(std::get<bool>(value) ? kTrue : kFalse);
-      return;
-    case 2:
-      stream->WriteByte(kInt32);
-      WriteScalar(std::get<int32_t>(value), stream);
-      return;
-    case 3:
-      stream->WriteByte(kInt64);
-      WriteScalar(std::get<int64_t>(value), stream);
-      return;
-    case 4:
-      stream->WriteByte(kFloat64);
-      stream->WriteAlignment(8);
-      WriteScalar(std::get<double>(value), stream);
-      return;
-    case 5:
-      WriteString(std::get<std::string>(value), *this, stream);
-      return;
-    case 6:
-      WriteTypedList(kUInt8List, std::get<std::vector<uint8_t>>(value), *this,
-                     stream);
-      return;
-    case 7:
-      WriteTypedList(kInt32List, std::get<std::vector<int32_t>>(value), *this,
-                     stream);
-      return;
-    case 8:
-      WriteTypedList(kInt64List, std::get<std::vector<int64_t>>(value), *this,
-                     stream);
-      return;
-    case 9:
-      WriteTypedList(kFloat64List, std::get<std::vector<double>>(value), *this,
-                     stream);
-      return;
-    case 10: {
-      const auto& list = std::get<EncodableList>(value);
-      stream->WriteByte(kList);
-      WriteSize(list.size(), stream);
-      for (const EncodableValue& element : list) {
-        WriteValue(element, stream);
-      }
-      return;
-    }
-    case 11: {
-      const auto& map = std::get<EncodableMap>(value);
-      stream->WriteByte(kMap);
-      WriteSize(map.size(), stream);
-      for (const auto& [key, entry_value] : map) {
-        WriteValue(key, stream);
-        WriteValue(entry_value, stream);
-      }
-      return;
-    }
-    case 12:
-      // Written as null so the message stays readable by the other side.
-      stream->WriteByte(kNull);
-      WriteDiagnosticLine(
-          "Unhandled custom type in StandardCodecSerializer::WriteValue. "
-          "Custom types require codec extensions.");
-      return;
-    case 13:
-      WriteTypedList(kFloat32List, std::get<std::vector<float>>(value), *this,
-                     stream);
-      return;
-    default:
-      return;
-  }
-}
-
-EncodableValue StandardCodecSerializer::ReadValueOfType(
-    uint8_t type, ByteStreamReader* stream) const {
+template <typename Reader>
+EncodableValue ReadPayload(const StandardCodecSerializer& serializer,
+                           uint8_t type, Reader* stream) {
   switch (type) {
     case kNull:
       return EncodableValue();
@@ -320,21 +334,21 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(
       return EncodableValue(ReadScalar<double>(stream));
     case kAlternateString:
     case kString:
-      return ReadString(*this, stream);
+      return ReadString(stream);
     case kUInt8List:
-      return ReadTypedList<uint8_t>(*this, stream);
+      return ReadTypedList<uint8_t>(stream);
     case kInt32List:
-      return ReadTypedList<int32_t>(*this, stream);
+      return ReadTypedList<int32_t>(stream);
     case kInt64List:
-      return ReadTypedList<int64_t>(*this, stream);
+      return ReadTypedList<int64_t>(stream);
     case kFloat64List:
-      return ReadTypedList<double>(*this, stream);
+      return ReadTypedList<double>(stream);
     case kList:
-      return ReadList(*this, stream);
+      return ReadList(serializer, stream);
     case kMap:
-      return ReadMap(*this, stream);
+      return ReadMap(serializer, stream);
     case kFloat32List:
-      return ReadTypedList<float>(*this, stream);
+      return ReadTypedList<float>(stream);
     default:
       WriteDiagnosticLine(
           "Unknown type in StandardCodecSerializer::ReadValueOfType: " +
@@ -343,28 +357,229 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(
   }
 }
 
+// A type byte with its fixed-size payload, in one write. The sink takes the
+// bytes in place: storing them on the stack first and copying them out would
+// read back freshly stored bytes with a load of another width, which stalls.
+template <typename T, typename Writer>
+void WriteTypeAndScalar(uint8_t type, T value, Writer* stream) {
+  constexpr size_t kLength = 1 + sizeof(T);
+  if constexpr (kIsDirect<Writer>) {
+    uint8_t* bytes = stream->Extend(kLength);
+    bytes[0] = type;
+    StoreLittleEndian(value, bytes + 1);
+  } else {
+    uint8_t bytes[kLength];
+    bytes[0] = type;
+    StoreLittleEndian(value, bytes + 1);
+    stream->WriteBytes(bytes, kLength);
+  }
+}
+
+// A type byte with the size that follows it, in one write.
+template <typename Writer>
+void WriteTypeAndSize(uint8_t type, size_t size, Writer* stream) {
+  if constexpr (kIsDirect<Writer>) {
+    if (size < 254) {
+      uint8_t* bytes = stream->Extend(2);
+      bytes[0] = type;
+      bytes[1] = static_cast<uint8_t>(size);
+      return;
+    }
+  }
+  uint8_t bytes[1 + 5];
+  bytes[0] = type;
+  stream->WriteBytes(bytes, 1 + EncodeSize(size, bytes + 1));
+}
+
+template <typename Writer>
+void WriteValueTo(const StandardCodecSerializer& serializer,
+                  const EncodableValue& value, Writer* stream);
+
+// An element, key or value of a list or map: through the virtual call, or
+// directly where that would land here anyway.
+template <typename Writer>
+void WriteNested(const StandardCodecSerializer& serializer,
+                 const EncodableValue& value, Writer* stream) {
+  if constexpr (kIsDirect<Writer>) {
+    WriteValueTo(serializer, value, stream);
+  } else {
+    serializer.WriteValue(value, stream);
+  }
+}
+
+// The writer aligns also for an empty list, since the reader always skips to
+// the boundary after the count; otherwise a value after an empty list would
+// read out of step.
+template <typename T, typename Writer>
+void WriteTypedList(uint8_t type, const std::vector<T>& list, Writer* stream) {
+  WriteTypeAndSize(type, list.size(), stream);
+  if (sizeof(T) > 1) {
+    stream->WriteAlignment(static_cast<uint8_t>(sizeof(T)));
+  }
+  if (!list.empty()) {
+    stream->WriteBytes(reinterpret_cast<const uint8_t*>(list.data()),
+                       list.size() * sizeof(T));
+  }
+}
+
+// Typed lists, lists, maps and custom values: kept apart from the scalars
+// and strings so that those stay small enough to be inlined into the loops
+// over elements, which mostly hold them.
+template <typename Writer>
+void WriteCompoundTo(const StandardCodecSerializer& serializer,
+                     const EncodableValue& value, Writer* stream) {
+  switch (value.index()) {
+    case 6:
+      WriteTypedList(kUInt8List, *std::get_if<std::vector<uint8_t>>(&value),
+                     stream);
+      return;
+    case 7:
+      WriteTypedList(kInt32List, *std::get_if<std::vector<int32_t>>(&value),
+                     stream);
+      return;
+    case 8:
+      WriteTypedList(kInt64List, *std::get_if<std::vector<int64_t>>(&value),
+                     stream);
+      return;
+    case 9:
+      WriteTypedList(kFloat64List, *std::get_if<std::vector<double>>(&value),
+                     stream);
+      return;
+    case 10: {
+      const auto& list = *std::get_if<EncodableList>(&value);
+      WriteTypeAndSize(kList, list.size(), stream);
+      for (const EncodableValue& element : list) {
+        WriteNested(serializer, element, stream);
+      }
+      return;
+    }
+    case 11: {
+      const auto& map = *std::get_if<EncodableMap>(&value);
+      WriteTypeAndSize(kMap, map.size(), stream);
+      for (const auto& [key, entry_value] : map) {
+        WriteNested(serializer, key, stream);
+        WriteNested(serializer, entry_value, stream);
+      }
+      return;
+    }
+    case 12:
+      // Written as null so the message stays readable by the other side.
+      stream->WriteByte(kNull);
+      WriteDiagnosticLine(
+          "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+          "Custom types require codec extensions.");
+      return;
+    case 13:
+      WriteTypedList(kFloat32List, *std::get_if<std::vector<float>>(&value),
+                     stream);
+      return;
+    default:
+      return;
+  }
+}
+
+template <typename Writer>
+void WriteValueTo(const StandardCodecSerializer& serializer,
+                  const EncodableValue& value, Writer* stream) {
+  switch (value.index()) {
+    case 0:
+      stream->WriteByte(kNull);
+      return;
+    case 1:
+      stream->WriteByte(*std::get_if<bool>(&value) ? kTrue : kFalse);
+      return;
+    case 2:
+      WriteTypeAndScalar(kInt32, *std::get_if<int32_t>(&value), stream);
+      return;
+    case 3:
+      WriteTypeAndScalar(kInt64, *std::get_if<int64_t>(&value), stream);
+      return;
+    case 4: {
+      const double number = *std::get_if<double>(&value);
+      if constexpr (kIsDirect<Writer>) {
+        // The type byte, the padding to 8 from the message's first byte and
+        // the number, in one write.
+        const size_t padding = (8 - (stream->size() + 1) % 8) % 8;
+        uint8_t* bytes = stream->Extend(1 + padding + sizeof(number));
+        bytes[0] = kFloat64;
+        std::memset(bytes + 1, 0, padding);
+        StoreLittleEndian(number, bytes + 1 + padding);
+      } else {
+        stream->WriteByte(kFloat64);
+        stream->WriteAlignment(8);
+        uint8_t bytes[sizeof(number)];
+        StoreLittleEndian(number, bytes);
+        stream->WriteBytes(bytes, sizeof(bytes));
+      }
+      return;
+    }
+    case 5: {
+      const auto& string = *std::get_if<std::string>(&value);
+      if constexpr (kIsDirect<Writer>) {
+        // A short string, most often a map key, in one write.
+        if (string.size() < 254) {
+          uint8_t* bytes = stream->Extend(2 + string.size());
+          bytes[0] = kString;
+          bytes[1] = static_cast<uint8_t>(string.size());
+          std::memcpy(bytes + 2, string.data(), string.size());
+          return;
+        }
+      }
+      WriteTypeAndSize(kString, string.size(), stream);
+      if (!string.empty()) {
+        stream->WriteBytes(reinterpret_cast<const uint8_t*>(string.data()),
+                           string.size());
+      }
+      return;
+    }
+    default:
+      WriteCompoundTo(serializer, value, stream);
+      return;
+  }
+}
+
+}  // namespace
+
+const StandardCodecSerializer& StandardCodecSerializer::GetInstance() {
+  static const StandardCodecSerializer instance;
+  return instance;
+}
+
+EncodableValue StandardCodecSerializer::ReadValue(
+    ByteStreamReader* stream) const {
+  if (auto* buffer = AsDefaultOnBuffer<ByteBufferStreamReader>(*this, stream)) {
+    return ReadNested(*this, buffer);
+  }
+  const uint8_t type = stream->ReadByte();
+  return ReadValueOfType(type, stream);
+}
+
+void StandardCodecSerializer::WriteValue(const EncodableValue& value,
+                                         ByteStreamWriter* stream) const {
+  if (auto* buffer = AsDefaultOnBuffer<ByteBufferStreamWriter>(*this, stream)) {
+    VectorSink sink(buffer->bytes());
+    WriteValueTo(*this, value, &sink);
+  } else {
+    WriteValueTo(*this, value, stream);
+  }
+}
+
+EncodableValue StandardCodecSerializer::ReadValueOfType(
+    uint8_t type, ByteStreamReader* stream) const {
+  if (auto* buffer = AsDefaultOnBuffer<ByteBufferStreamReader>(*this, stream)) {
+    return ReadPayload(*this, type, buffer);
+  }
+  return ReadPayload(*this, type, stream);
+}
+
 uint32_t StandardCodecSerializer::ReadSize(ByteStreamReader* stream) const {
-  const uint8_t first = stream->ReadByte();
-  if (first < 254) {
-    return first;
-  }
-  if (first == 254) {
-    return ReadScalar<uint16_t>(stream);
-  }
-  return ReadScalar<uint32_t>(stream);
+  return ReadSizeFrom(stream);
 }
 
 void StandardCodecSerializer::WriteSize(size_t size,
                                         ByteStreamWriter* stream) const {
-  if (size < 254) {
-    stream->WriteByte(static_cast<uint8_t>(size));
-  } else if (size <= std::numeric_limits<uint16_t>::max()) {
-    stream->WriteByte(254);
-    WriteScalar(static_cast<uint16_t>(size), stream);
-  } else {
-    stream->WriteByte(255);
-    WriteScalar(static_cast<uint32_t>(size), stream);
-  }
+  uint8_t bytes[5];
+  stream->WriteBytes(bytes, EncodeSize(size, bytes));
 }
 
 }  // namespace flutter

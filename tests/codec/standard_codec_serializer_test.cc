@@ -123,5 +123,108 @@ TEST(StandardCodecSerializerTest, RoundTripsATreeOfEveryAlternative) {
   EXPECT_EQ(decoded, tree);
 }
 
+// Streams of another kind, and serializers deriving from the default one,
+// take the virtual calls for every byte and every nested value.
+class ForwardingWriter : public ByteStreamWriter {
+ public:
+  explicit ForwardingWriter(std::vector<uint8_t>* bytes) : inner_(bytes) {}
+  void WriteByte(uint8_t byte) override { inner_.WriteByte(byte); }
+  void WriteBytes(const uint8_t* bytes, size_t length) override {
+    inner_.WriteBytes(bytes, length);
+  }
+  void WriteAlignment(uint8_t alignment) override {
+    inner_.WriteAlignment(alignment);
+  }
+
+ private:
+  ByteBufferStreamWriter inner_;
+};
+
+class ForwardingReader : public ByteStreamReader {
+ public:
+  explicit ForwardingReader(const std::vector<uint8_t>& bytes)
+      : inner_(bytes.data(), bytes.size()) {}
+  uint8_t ReadByte() override { return inner_.ReadByte(); }
+  void ReadBytes(uint8_t* buffer, size_t length) override {
+    inner_.ReadBytes(buffer, length);
+  }
+  void ReadAlignment(uint8_t alignment) override {
+    inner_.ReadAlignment(alignment);
+  }
+  size_t RemainingBytes() const override { return inner_.RemainingBytes(); }
+  void SkipToEnd() override { inner_.SkipToEnd(); }
+
+ private:
+  ByteBufferStreamReader inner_;
+};
+
+class CountingSerializer : public StandardCodecSerializer {
+ public:
+  void WriteValue(const EncodableValue& value,
+                  ByteStreamWriter* stream) const override {
+    ++writes;
+    StandardCodecSerializer::WriteValue(value, stream);
+  }
+  EncodableValue ReadValueOfType(uint8_t type,
+                                 ByteStreamReader* stream) const override {
+    ++reads;
+    return StandardCodecSerializer::ReadValueOfType(type, stream);
+  }
+  mutable int writes = 0;
+  mutable int reads = 0;
+};
+
+TEST(StandardCodecSerializerTest, OtherStreamsAndDerivedSerializersAgree) {
+  const EncodableValue tree =
+      EncodableList{EncodableMap{{"b", 1.5}, {"a", std::string(300, 'x')}},
+                    std::vector<int32_t>{},
+                    2.5,
+                    U8List{1, 2, 3},
+                    std::vector<double>{0.25},
+                    EncodableList{int64_t{7}, EncodableValue(), true}};
+  const int tree_values = 14;
+  const std::vector<uint8_t> tree_bytes = Encode(tree);
+  // An unknown type, an int32 cut short, and a read of what follows it.
+  const std::vector<uint8_t> malformed = Bytes("0C 03 0F 03 01 00");
+  const int malformed_values = 4;
+  EncodableValue malformed_value;
+  const std::string malformed_lines = Decode(malformed, &malformed_value);
+  ASSERT_EQ(malformed_value,
+            EncodableValue(EncodableList{EncodableValue(), 0, true}));
+
+  CountingSerializer counting;
+  const StandardCodecSerializer* serializers[] = {
+      &StandardCodecSerializer::GetInstance(), &counting};
+  for (const StandardCodecSerializer* serializer : serializers) {
+    for (bool forwarding : {false, true}) {
+      // Aligned from the vector's first byte, also when it held bytes.
+      std::vector<uint8_t> written = {0x01};
+      ByteBufferStreamWriter buffer_writer(&written);
+      ForwardingWriter forwarding_writer(&written);
+      ByteStreamWriter* writer =
+          forwarding ? static_cast<ByteStreamWriter*>(&forwarding_writer)
+                     : &buffer_writer;
+      serializer->WriteValue(2.5, writer);
+      EXPECT_EQ(written,
+                Bytes("01 06 00 00 00 00 00 00 00 00 00 00 00 00 04 40"));
+      written.clear();
+      counting.writes = 0;
+      serializer->WriteValue(tree, writer);
+      EXPECT_EQ(written, tree_bytes);
+
+      counting.reads = 0;
+      ForwardingReader reader(tree_bytes);
+      EXPECT_EQ(serializer->ReadValue(&reader), tree);
+      ::testing::internal::CaptureStderr();
+      ForwardingReader malformed_reader(malformed);
+      EXPECT_EQ(serializer->ReadValue(&malformed_reader), malformed_value);
+      EXPECT_EQ(::testing::internal::GetCapturedStderr(), malformed_lines);
+    }
+  }
+  // Every nested value went through the derived serializer's overrides.
+  EXPECT_EQ(counting.writes, tree_values);
+  EXPECT_EQ(counting.reads, tree_values + malformed_values);
+}
+
 }  // namespace
 }  // namespace flutter
