@@ -91,7 +91,8 @@ TEST(FlatMapTest, LooksUpInsertsAndErasesByKey) {
 }
 
 // Keys in reverse order would cost a quadratic number of moves if each entry
-// were inserted in place.
+// were inserted in place: about 10^10 here, many minutes. The bound is far
+// from both, so that a sanitizer build on a loaded machine still passes.
 TEST(FlatMapTest, DecodesAMebibyteOfReversedKeysPromptly) {
   constexpr int32_t kEntries = (1 << 20) / 6;  // 5 bytes of key, 1 of value
   Entries reversed;
@@ -104,7 +105,7 @@ TEST(FlatMapTest, DecodesAMebibyteOfReversedKeysPromptly) {
   ByteBufferStreamReader reader(bytes.data(), bytes.size());
   const EncodableValue decoded =
       StandardCodecSerializer::GetInstance().ReadValue(&reader);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   const auto& map = std::get<EncodableMap>(decoded);
   ASSERT_EQ(map.size(), static_cast<size_t>(kEntries));
   EXPECT_EQ(map.begin()->first, EncodableValue(1));
