@@ -521,7 +521,7 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
           uint8_t* bytes = stream->Extend(2 + string.size());
           bytes[0] = kString;
           bytes[1] = static_cast<uint8_t>(string.size());
-          std::memcpy(bytes + 2, string.data(), string.size());
+          std::copy(string.begin(), string.end(), bytes + 2);
           return;
         }
       }

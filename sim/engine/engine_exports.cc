@@ -72,7 +72,9 @@ FlutterDesktopEngineRef FlutterDesktopEngineCreate(
   return Guarded<FlutterDesktopEngineRef>(nullptr, [&] {
     EngineTrace::Instance().OpenFromEnvironment();
     TraceEngineCreate(properties);
-    if (properties == nullptr) return FlutterDesktopEngineRef{nullptr};
+    if (properties == nullptr) {
+      return FlutterDesktopEngineRef{nullptr};
+    }
     return FlutterDesktopEngine::Create(
                *properties, lanternquill::sim::ExecutableDirectory())
         .release();
@@ -121,7 +123,9 @@ void FlutterDesktopEngineSetNextFrameCallback(
     void* user_data) {
   Guarded([&] {
     TraceCall("FlutterDesktopEngineSetNextFrameCallback");
-    if (engine != nullptr) engine->SetNextFrameCallback(callback, user_data);
+    if (engine != nullptr) {
+      engine->SetNextFrameCallback(callback, user_data);
+    }
   });
 }
 
@@ -131,7 +135,9 @@ bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger,
                                  size_t /*message_size*/) {
   return Guarded(false, [&] {
     TraceCall("FlutterDesktopMessengerSend");
-    if (messenger == nullptr || channel == nullptr) return false;
+    if (messenger == nullptr || channel == nullptr) {
+      return false;
+    }
     return messenger->Send(channel, nullptr, nullptr);
   });
 }
@@ -144,7 +150,9 @@ bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
                                           void* user_data) {
   return Guarded(false, [&] {
     TraceCall("FlutterDesktopMessengerSendWithReply");
-    if (messenger == nullptr || channel == nullptr) return false;
+    if (messenger == nullptr || channel == nullptr) {
+      return false;
+    }
     return messenger->Send(channel, reply, user_data);
   });
 }
@@ -184,7 +192,9 @@ FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(
     FlutterDesktopMessengerRef messenger) {
   return Guarded<FlutterDesktopMessengerRef>(nullptr, [&] {
     TraceCall("FlutterDesktopMessengerAddRef");
-    if (messenger != nullptr) messenger->AddRef();
+    if (messenger != nullptr) {
+      messenger->AddRef();
+    }
     return messenger;
   });
 }
@@ -192,7 +202,9 @@ FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(
 void FlutterDesktopMessengerRelease(FlutterDesktopMessengerRef messenger) {
   Guarded([&] {
     TraceCall("FlutterDesktopMessengerRelease");
-    if (messenger != nullptr) FlutterDesktopMessenger::Release(messenger);
+    if (messenger != nullptr) {
+      FlutterDesktopMessenger::Release(messenger);
+    }
   });
 }
 
@@ -207,7 +219,9 @@ FlutterDesktopMessengerRef FlutterDesktopMessengerLock(
     FlutterDesktopMessengerRef messenger) {
   return Guarded<FlutterDesktopMessengerRef>(nullptr, [&] {
     TraceCall("FlutterDesktopMessengerLock");
-    if (messenger != nullptr) messenger->Lock();
+    if (messenger != nullptr) {
+      messenger->Lock();
+    }
     return messenger;
   });
 }
@@ -215,7 +229,9 @@ FlutterDesktopMessengerRef FlutterDesktopMessengerLock(
 void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
   Guarded([&] {
     TraceCall("FlutterDesktopMessengerUnlock");
-    if (messenger != nullptr) messenger->Unlock();
+    if (messenger != nullptr) {
+      messenger->Unlock();
+    }
   });
 }
 

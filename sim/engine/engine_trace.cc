@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <type_traits>
 
 #include "codec/diagnostics.h"
 #include "sim/engine/platform.h"
@@ -37,7 +38,9 @@ size_t ValidSequenceLength(std::string_view text) {
   const uint8_t lead = byte(0);
   size_t length = 0;
   uint32_t minimum = 0;
-  if (lead < 0x80) return 1;
+  if (lead < 0x80) {
+    return 1;
+  }
   if ((lead & 0xE0) == 0xC0) {
     length = 2;
     minimum = 0x80;
@@ -50,14 +53,20 @@ size_t ValidSequenceLength(std::string_view text) {
   } else {
     return 0;
   }
-  if (length > text.size()) return 0;
+  if (length > text.size()) {
+    return 0;
+  }
   uint32_t code_point = lead & (0x7F >> length);
   for (size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
+    if ((byte(i) & 0xC0) != 0x80) {
+      return 0;
+    }
     code_point = (code_point << 6) | (byte(i) & 0x3F);
   }
   const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
-  if (code_point < minimum || code_point > 0x10FFFF || surrogate) return 0;
+  if (code_point < minimum || code_point > 0x10FFFF || surrogate) {
+    return 0;
+  }
   return length;
 }
 
@@ -113,12 +122,18 @@ void AppendJsonString(std::string* out, std::string_view text) {
 
 std::string WideToUtf8(const wchar_t* text) {
   std::string out;
-  if (text == nullptr) return out;
+  if (text == nullptr) {
+    return out;
+  }
   for (size_t i = 0; text[i] != 0; ++i) {
-    auto unit = static_cast<uint32_t>(text[i]);
+    // wchar_t is a wide unit, not a char: the check's warning does not apply.
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse)
+    uint32_t unit = static_cast<std::make_unsigned_t<wchar_t>>(text[i]);
     if constexpr (sizeof(wchar_t) == 2) {
       if (unit >= 0xD800 && unit <= 0xDBFF) {
-        const auto next = static_cast<uint32_t>(text[i + 1]);
+        const uint32_t next =
+            // NOLINTNEXTLINE(bugprone-signed-char-misuse)
+            static_cast<std::make_unsigned_t<wchar_t>>(text[i + 1]);
         if (next >= 0xDC00 && next <= 0xDFFF) {
           unit = 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
           ++i;
@@ -154,7 +169,9 @@ TraceLine& TraceLine::String(std::string_view key, std::string_view value) {
 }
 
 TraceLine& TraceLine::OptionalString(std::string_view key, const char* value) {
-  if (value == nullptr) return Null(key);
+  if (value == nullptr) {
+    return Null(key);
+  }
   return String(key, value);
 }
 
@@ -182,7 +199,9 @@ TraceLine& TraceLine::StringList(
   Key(key);
   text_.push_back('[');
   for (size_t i = 0; i < values.size(); ++i) {
-    if (i != 0) text_.append(", ");
+    if (i != 0) {
+      text_.append(", ");
+    }
     if (values[i]) {
       AppendJsonString(&text_, *values[i]);
     } else {
@@ -211,7 +230,9 @@ void EngineTrace::OpenFromEnvironment() {
     path_.clear();
     return;
   }
-  if (*path != path_ || !file_.is_open()) OpenLocked(*path);
+  if (*path != path_ || !file_.is_open()) {
+    OpenLocked(*path);
+  }
 }
 
 void EngineTrace::Open(const std::string& path) {
@@ -245,9 +266,13 @@ void EngineTrace::Write(const TraceLine& line) {
     std::lock_guard<std::mutex> lock(mutex_);
     read_environment = !environment_read_;
   }
-  if (read_environment) OpenFromEnvironment();
+  if (read_environment) {
+    OpenFromEnvironment();
+  }
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!file_.is_open()) return;
+  if (!file_.is_open()) {
+    return;
+  }
   file_ << text << '\n';
   file_.flush();
 }

@@ -7,9 +7,13 @@ namespace lanternquill::sim {
 void PendingReply::Respond(const uint8_t* data, size_t size) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (outcome_) return;
+    if (outcome_) {
+      return;
+    }
     outcome_ = Outcome::kResponded;
-    if (data != nullptr) response_.assign(data, data + size);
+    if (data != nullptr) {
+      response_.assign(data, data + size);
+    }
   }
   changed_.notify_all();
 }
@@ -17,7 +21,9 @@ void PendingReply::Respond(const uint8_t* data, size_t size) {
 void PendingReply::NoCallback() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (outcome_) return;
+    if (outcome_) {
+      return;
+    }
     outcome_ = Outcome::kNoCallback;
   }
   changed_.notify_all();
@@ -26,7 +32,9 @@ void PendingReply::NoCallback() {
 void PendingReply::CallbackReturned() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!returned_at_) returned_at_ = std::chrono::steady_clock::now();
+    if (!returned_at_) {
+      returned_at_ = std::chrono::steady_clock::now();
+    }
   }
   changed_.notify_all();
 }
@@ -36,8 +44,12 @@ PendingReply::Outcome PendingReply::Wait(std::chrono::milliseconds grace,
                                          std::chrono::milliseconds poll) {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    if (outcome_) return *outcome_;
-    if (stopping) return Outcome::kStopped;
+    if (outcome_) {
+      return *outcome_;
+    }
+    if (stopping) {
+      return Outcome::kStopped;
+    }
     auto wait = poll;
     if (returned_at_) {
       const auto deadline = *returned_at_ + grace;

@@ -7,7 +7,9 @@ namespace lanternquill::sim {
 
 std::optional<std::string> EnvironmentVariable(const char* name) {
   const char* value = std::getenv(name);
-  if (value == nullptr) return std::nullopt;
+  if (value == nullptr) {
+    return std::nullopt;
+  }
   return std::string(value);
 }
 
@@ -15,7 +17,9 @@ std::filesystem::path ExecutableDirectory() {
   std::error_code error;
   const std::filesystem::path exe =
       std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return std::filesystem::current_path();
+  if (error) {
+    return std::filesystem::current_path();
+  }
   return exe.parent_path();
 }
 

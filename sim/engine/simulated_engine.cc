@@ -29,20 +29,22 @@ std::filesystem::path WidePath(const wchar_t* text) {
 
 std::filesystem::path ResolveAgainst(const std::filesystem::path& path,
                                      const std::filesystem::path& base) {
-  if (path.is_absolute()) return path;
+  if (path.is_absolute()) {
+    return path;
+  }
   return base / path;
 }
 
 std::optional<int> RegistrarId(const FlutterDesktopPluginRegistrar* registrar) {
   std::lock_guard<std::mutex> lock(RegistrarMutex());
   const auto found = LiveRegistrars().find(registrar);
-  if (found == LiveRegistrars().end()) return std::nullopt;
+  if (found == LiveRegistrars().end()) {
+    return std::nullopt;
+  }
   return found->second;
 }
 
 }  // namespace lanternquill::sim
-
-using lanternquill::sim::TraceLine;
 
 std::unique_ptr<FlutterDesktopEngine> FlutterDesktopEngine::Create(
     const FlutterDesktopEngineProperties& properties,
@@ -106,7 +108,9 @@ void FlutterDesktopEngine::SetNextFrameCallback(
 }
 
 void FlutterDesktopEngine::FramePainted() {
-  if (next_frame_callback_ == nullptr) return;
+  if (next_frame_callback_ == nullptr) {
+    return;
+  }
   const FlutterDesktopOnNextFrameCallback callback = next_frame_callback_;
   void* const user_data = next_frame_user_data_;
   next_frame_callback_ = nullptr;
@@ -128,7 +132,9 @@ FlutterDesktopMessenger::Delivery FlutterDesktopEngine::DeliverFromUi(
     sink = [log = input_log_, method = std::move(method),
             inner = std::move(sink)](const uint8_t* data, size_t size) {
       log->Record({method, lanternquill::sim::DescribeReply(data, size)});
-      if (inner) inner(data, size);
+      if (inner) {
+        inner(data, size);
+      }
     };
   }
   return messenger_->DeliverFromUi(channel, message.data(), message.size(),

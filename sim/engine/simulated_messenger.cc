@@ -56,7 +56,9 @@ bool FlutterDesktopMessenger::Send(const char* /*channel*/,
                                    FlutterDesktopBinaryReply reply,
                                    void* user_data) {
   std::lock_guard<std::mutex> lock(state_mutex_);
-  if (!available_ || tasks_ == nullptr) return false;
+  if (!available_ || tasks_ == nullptr) {
+    return false;
+  }
   if (reply != nullptr) {
     // Posted, never run inside the send: the host may still be setting up
     // what the reply needs.
@@ -76,7 +78,9 @@ FlutterDesktopMessenger::Delivery FlutterDesktopMessenger::DeliverFromUi(
   {
     std::lock_guard<std::mutex> lock(state_mutex_);
     const auto found = callbacks_.find(channel);
-    if (!available_ || found == callbacks_.end()) return Delivery::kNoCallback;
+    if (!available_ || found == callbacks_.end()) {
+      return Delivery::kNoCallback;
+    }
     registration = found->second;
     auto owned = std::make_unique<FlutterDesktopMessageResponseHandle>();
     owned->serial = next_serial_++;
@@ -98,11 +102,17 @@ bool FlutterDesktopMessenger::SendResponse(
   {
     std::lock_guard<std::mutex> lock(state_mutex_);
     const auto found = pending_.find(handle);
-    if (found == pending_.end()) return false;
+    if (found == pending_.end()) {
+      return false;
+    }
     pending = std::move(found->second);
     pending_.erase(found);
   }
-  if (data == nullptr) size = 0;
-  if (pending.sink) pending.sink(size == 0 ? nullptr : data, size);
+  if (data == nullptr) {
+    size = 0;
+  }
+  if (pending.sink) {
+    pending.sink(size == 0 ? nullptr : data, size);
+  }
   return true;
 }

@@ -16,7 +16,9 @@ void TaskQueue::Post(Task task) {
     tasks_.push_back(std::move(task));
     wake = wake_;
   }
-  if (wake) wake();
+  if (wake) {
+    wake();
+  }
 }
 
 size_t TaskQueue::RunPending() {
@@ -25,7 +27,9 @@ size_t TaskQueue::RunPending() {
     std::lock_guard<std::mutex> lock(mutex_);
     batch.swap(tasks_);
   }
-  for (Task& task : batch) task();
+  for (Task& task : batch) {
+    task();
+  }
   return batch.size();
 }
 

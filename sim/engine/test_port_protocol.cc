@@ -3,13 +3,19 @@
 namespace lanternquill::sim {
 
 std::optional<uint16_t> ParsePortNumber(std::string_view text) {
-  if (text.empty() || text.size() > 5) return std::nullopt;
+  if (text.empty() || text.size() > 5) {
+    return std::nullopt;
+  }
   uint32_t value = 0;
   for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
+    if (c < '0' || c > '9') {
+      return std::nullopt;
+    }
     value = value * 10 + static_cast<uint32_t>(c - '0');
   }
-  if (value == 0 || value > 65535) return std::nullopt;
+  if (value == 0 || value > 65535) {
+    return std::nullopt;
+  }
   return static_cast<uint16_t>(value);
 }
 
@@ -27,13 +33,19 @@ void AppendU32Le(std::vector<uint8_t>* out, uint32_t value) {
 }
 
 std::optional<PortRequest> ParsePortRequest(const uint8_t* body, size_t size) {
-  if (body == nullptr || size == 0) return std::nullopt;
+  if (body == nullptr || size == 0) {
+    return std::nullopt;
+  }
   PortRequest request;
   switch (body[0]) {
     case static_cast<uint8_t>(PortOperation::kMessage): {
-      if (size < 2) return std::nullopt;
+      if (size < 2) {
+        return std::nullopt;
+      }
       const size_t name_length = body[1];
-      if (name_length > size - 2) return std::nullopt;
+      if (name_length > size - 2) {
+        return std::nullopt;
+      }
       request.operation = PortOperation::kMessage;
       request.channel.assign(reinterpret_cast<const char*>(body + 2),
                              name_length);
@@ -41,7 +53,9 @@ std::optional<PortRequest> ParsePortRequest(const uint8_t* body, size_t size) {
       return request;
     }
     case static_cast<uint8_t>(PortOperation::kClose):
-      if (size != 1) return std::nullopt;
+      if (size != 1) {
+        return std::nullopt;
+      }
       request.operation = PortOperation::kClose;
       return request;
     default:
