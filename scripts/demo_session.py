@@ -74,8 +74,12 @@ def main():
                    os.path.join(args.out, "trace.jsonl")).replace("/", "\\"))
     exe = os.path.join(os.path.abspath(args.bundle), "lanternquill.exe")
     print("Starting %s on display %s" % (exe, os.environ.get("DISPLAY")))
-    host = subprocess.Popen([WINE_RUN, exe, "--demo"], env=env,
-                            stderr=subprocess.PIPE)
+    # stderr to a file, not a pipe: helpers Wine starts for the host inherit
+    # it and may outlive the host, and a pipe would wait for them.
+    stderr_path = os.path.join(args.out, "host-stderr.txt")
+    with open(stderr_path, "wb") as stderr_file:
+        host = subprocess.Popen([WINE_RUN, exe, "--demo"], env=env,
+                                stderr=stderr_file)
     port = lq.EnginePort(port_number)
     session = Session(port)
     time.sleep(2)  # let the first frame show the window
@@ -131,7 +135,7 @@ def main():
 
     status, _ = port.close_window()
     port.disconnect()
-    _, err = host.communicate(timeout=60)
+    host.wait(timeout=60)
     print("Close request status %d; lanternquill.exe exited with code %d"
           % (status, host.returncode))
     return 0 if host.returncode == 0 else 1

@@ -123,20 +123,30 @@ class Prefix:
 
 
 class Host:
-    """One run of lanternquill.exe with the engine's port and trace on."""
+    """One run of lanternquill.exe with the engine's port and trace on.
+
+    Its output goes to files, not pipes: helper processes that Wine starts
+    on the host's behalf inherit its standard handles and may outlive it, and
+    waiting for a pipe to close would wait for them too."""
 
     def __init__(self, prefix, bundle, args=(), work=None):
         self.work = work or tempfile.mkdtemp(prefix="lq-e2e-",
                                              dir=CONFIG["work"])
         self.trace_path = os.path.join(self.work, "trace.jsonl")
+        self.stdout_path = os.path.join(self.work, "stdout.txt")
+        self.stderr_path = os.path.join(self.work, "stderr.txt")
         self.port_number = lq.free_port()
-        self.process = prefix.popen(
-            [os.path.join(bundle, "lanternquill.exe")] + list(args),
-            extra_env={"LANTERNQUILL_ENGINE_PORT": str(self.port_number),
-                       "LANTERNQUILL_ENGINE_TRACE":
-                           windows_path(self.trace_path)},
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        with open(self.stdout_path, "wb") as out, \
+                open(self.stderr_path, "wb") as err:
+            self.process = prefix.popen(
+                [os.path.join(bundle, "lanternquill.exe")] + list(args),
+                extra_env={"LANTERNQUILL_ENGINE_PORT": str(self.port_number),
+                           "LANTERNQUILL_ENGINE_TRACE":
+                               windows_path(self.trace_path)},
+                stdout=out, stderr=err)
         self.port = None
+        self.stdout = ""
+        self.stderr = ""
 
     def connect(self):
         self.port = lq.EnginePort(self.port_number)
@@ -148,17 +158,36 @@ class Host:
         return status, self.wait(timeout)
 
     def wait(self, timeout=60):
-        out, err = self.process.communicate(timeout=timeout)
-        self.stdout = out.decode("utf-8", "replace")
-        self.stderr = err.decode("utf-8", "replace")
+        try:
+            self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(
+                "lanternquill.exe still runs %d s after it was asked to "
+                "end; its stderr so far:\n%s\nlast trace entries:\n%s" %
+                (timeout, self.read_output(self.stderr_path),
+                 "\n".join(self.trace_tail()))) from None
+        self.stdout = self.read_output(self.stdout_path)
+        self.stderr = self.read_output(self.stderr_path)
         return self.process.returncode
+
+    @staticmethod
+    def read_output(path):
+        with open(path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def trace_tail(self, count=10):
+        try:
+            with open(self.trace_path, encoding="utf-8") as f:
+                return f.read().splitlines()[-count:]
+        except OSError:
+            return []
 
     def kill(self):
         if self.port is not None:
             self.port.disconnect()
         if self.process.poll() is None:
             self.process.kill()
-            self.process.communicate()
+            self.process.wait()
 
     def trace(self):
         with open(self.trace_path, encoding="utf-8") as f:
@@ -440,6 +469,17 @@ class InputChannelTest(HostTestCase):
     def call(self, method, arguments=None):
         return self.port.call(method, arguments)
 
+    def place_cursor(self, x, y):
+        """Moves the cursor to (x, y) whatever it was before: pushed into the
+        top-left corner first, which the desktop holds it at."""
+        ok_null = (0, b"\x00\x00")
+        self.assertEqual(
+            self.call("mouseMove", {"dx": -100000.0, "dy": -100000.0}),
+            ok_null)
+        self.assertEqual(self.call("mouseMove", {"dx": float(x),
+                                                 "dy": float(y)}), ok_null)
+        self.assertEqual(self.query_window()["cursor"], [x, y])
+
     def test_every_method_replies_exactly_and_injects_what_it_says(self):
         ok_null = (lq.STATUS_OK, lq.success_bytes(None))
         ok_true = (lq.STATUS_OK, lq.success_bytes(True))
@@ -490,6 +530,9 @@ class InputChannelTest(HostTestCase):
             ("MouseClick", None, not_implemented, [], []),
             ("", None, not_implemented, [], []),
         ]
+        # Clicks land where the cursor is: inside the host's client area,
+        # never on a frame or caption whose clicks would start a move loop.
+        self.place_cursor(640, 400)
         self.new_events()
         for method, arguments, reply, keys, mouse in table:
             with self.subTest(method=method, arguments=arguments):
@@ -502,9 +545,8 @@ class InputChannelTest(HostTestCase):
         self.assertEqual(host_lines(self.host.stderr), [])
 
     def test_moves_the_cursor_by_truncated_amounts(self):
-        self.assertEqual(self.call("mouseMove", {"dx": 300.0, "dy": 300.0}),
-                         (0, b"\x00\x00"))
-        start = self.query_window()["cursor"]
+        self.place_cursor(300, 300)
+        start = [300, 300]
         self.assertEqual(self.call("mouseMove", {"dx": 37.9, "dy": -12.9}),
                          (0, b"\x00\x00"))
         self.assertEqual(self.query_window()["cursor"],
