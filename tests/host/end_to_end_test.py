@@ -104,18 +104,32 @@ class Prefix:
         return env
 
     def run(self, args, timeout=120, extra_env=None):
-        return subprocess.run([WINE_RUN] + args, env=self.env(extra_env),
-                              capture_output=True, timeout=timeout)
+        """Runs a Windows program to its end. Its output is collected in
+        files: Wine's helper processes inherit a program's standard handles
+        and may outlive it, so the end of a pipe says nothing about the
+        program's own end."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = self.popen(args, extra_env, stdout=out, stderr=err)
+            try:
+                process.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+                raise
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(
+                args, process.returncode, out.read(), err.read())
 
     def popen(self, args, extra_env=None, **kwargs):
         return subprocess.Popen([WINE_RUN] + args, env=self.env(extra_env),
                                 **kwargs)
 
     def stop_server(self):
-        subprocess.run(["wineserver", "-k"], env=self.env(),
-                       capture_output=True, timeout=60)
-        subprocess.run(["wineserver", "-w"], env=self.env(),
-                       capture_output=True, timeout=60)
+        for flag in ("-k", "-w"):
+            subprocess.run(["wineserver", flag], env=self.env(),
+                           stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60)
 
     def set_dword(self, key, name, value):
         self.run(["reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d",
@@ -236,13 +250,17 @@ class StartupTest(HostTestCase):
     def test_starts_in_order_shows_after_next_frame_and_shuts_down(self):
         trace_dir = tempfile.mkdtemp(prefix="lq-e2e-", dir=CONFIG["work"])
         trace_path = os.path.join(trace_dir, "trace.jsonl")
-        watcher = self.prefix.popen(
-            [CONFIG["probe"], "watch", windows_path(trace_path), "30000"],
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        watched_path = os.path.join(trace_dir, "watched.json")
+        with open(watched_path, "wb") as watched_file:
+            watcher = self.prefix.popen(
+                [CONFIG["probe"], "watch", windows_path(trace_path), "30000"],
+                stdout=watched_file, stderr=subprocess.DEVNULL)
         host = Host(self.prefix, CONFIG["bundle"], work=trace_dir)
         self.addCleanup(host.kill)
         host.connect()
-        watched = json.loads(watcher.communicate(timeout=60)[0].decode())
+        watcher.wait(timeout=60)
+        with open(watched_path, "rb") as f:
+            watched = json.loads(f.read().decode())
 
         # The window exists hidden before the first frame and is visible only
         # once the engine has reported it.
