@@ -56,6 +56,18 @@ def host_lines(stderr_text):
     return lines
 
 
+def eventually(read, done, timeout=30.0, interval=0.05):
+    """Reads a state that another process or the X server sets in its own time
+    until `done(value)` holds or `timeout` seconds pass, and returns the last
+    value read: the caller asserts on it exactly as it would on one read."""
+    deadline = time.monotonic() + timeout
+    value = read()
+    while not done(value) and time.monotonic() < deadline:
+        time.sleep(interval)
+        value = read()
+    return value
+
+
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
@@ -244,6 +256,13 @@ class HostTestCase(unittest.TestCase):
 
     def query_window(self):
         return self.probe("query")
+
+    def assertEventuallyEqual(self, read, expected, timeout=30.0):
+        """Waits, with a deadline, for `read()` to give `expected`; fails with
+        the last value seen."""
+        self.assertEqual(
+            eventually(read, lambda value: value == expected, timeout),
+            expected)
 
 
 class StartupTest(HostTestCase):
