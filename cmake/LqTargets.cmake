@@ -1,19 +1,37 @@
 # Shared settings for every target of the project: warnings, static runtime on
-# Windows, and the helpers that add libraries and test executables.
+# Windows, and the helpers that add libraries and test executables. Flags
+# belong to a compiler family (MSVC and clang-cl, or GCC and Clang), link
+# flags of the MinGW runtime to MinGW alone.
+
+# The bundle must run where no compiler runtime is installed: a bare Wine
+# prefix, or a Windows machine without the Visual C++ redistributable. Every
+# object of a program must agree on this, so it is set for all targets
+# (with vcpkg, the x64-windows-static triplet builds the dependencies alike).
+set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 
 # Warnings apply to our own targets only, never to third-party sources such as
-# the GoogleTest build on the Windows target.
+# the GoogleTest build on the Windows target. For MSVC they come with the
+# switches that make it read our sources as the other compilers do: UTF-8
+# source files, standard conformance, the real __cplusplus.
 function(lq_set_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
-  if(LQ_WARNINGS_AS_ERRORS)
-    target_compile_options(${target} PRIVATE -Werror)
+  if(MSVC)
+    set(flags /W4 /permissive- /utf-8 /EHsc /Zc:__cplusplus)
+    set(error_flag /WX)
+  else()
+    set(flags -Wall -Wextra -Wpedantic)
+    set(error_flag -Werror)
   endif()
+  if(LQ_WARNINGS_AS_ERRORS)
+    list(APPEND flags ${error_flag})
+  endif()
+  # Only the C++ compiler: resource compilers reject these switches.
+  target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:${flags}>")
 endfunction()
 
-# Windows binaries must run under a bare Wine prefix, so nothing of the MinGW
-# runtime may be needed beside them.
+# MinGW programs must run under a bare Wine prefix, so nothing of the MinGW
+# runtime may be needed beside them. MSVC takes CMAKE_MSVC_RUNTIME_LIBRARY.
 function(lq_link_static_runtime target)
-  if(WIN32)
+  if(MINGW)
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
   endif()
 endfunction()
