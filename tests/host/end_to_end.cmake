@@ -1,9 +1,31 @@
-# End-to-end tests: the bundle under Wine on a private display and prefix,
-# driven through the simulated engine's test port. They share one prefix and
+# End-to-end tests: the bundle driven through the simulated engine's test
+# port, under Wine on a private display and prefix, or on Windows itself on
+# the real desktop (only with LQ_DESKTOP_TESTS). They share one desktop and
 # inject real input, so they never run at the same time.
 add_executable(input_probe input_probe_win.cc)
 lq_set_warnings(input_probe)
 lq_link_static_runtime(input_probe)
+
+# Creates real windows, so it runs like the end-to-end tests, on the private
+# display and prefix or on the real desktop.
+add_executable(win32_window_test win32_window_test.cc)
+target_link_libraries(win32_window_test PRIVATE lq::host_window lq::host_engine
+  lq::messaging lq_engine_call_recorder lq::recording_engine ${LQ_GMOCK}
+  ${LQ_GTEST_MAIN})
+lq_set_warnings(win32_window_test)
+lq_link_static_runtime(win32_window_test)
+
+if(NOT LQ_UNDER_WINE AND NOT LQ_DESKTOP_TESTS)
+  return()
+endif()
+# On a real desktop the other tests' windows would be in the way of the
+# injected clicks and keys, so these run alone; under Wine the private
+# display keeps them apart already.
+if(LQ_UNDER_WINE)
+  set(LQ_DESKTOP_ALONE OFF)
+else()
+  set(LQ_DESKTOP_ALONE ON)
+endif()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 foreach(test_case StartupTest ArgumentsTest DpiTest FailureTest InputChannelTest)
@@ -15,17 +37,12 @@ foreach(test_case StartupTest ArgumentsTest DpiTest FailureTest InputChannelTest
       ${test_case})
   set_tests_properties(end_to_end_${test_case} PROPERTIES
     RESOURCE_LOCK lanternquill_desktop
+    RUN_SERIAL ${LQ_DESKTOP_ALONE}
+    LABELS desktop
+    SKIP_RETURN_CODE 77
     TIMEOUT 600)
 endforeach()
 
-# Creates real windows, so it runs like the tests above, on the private
-# display and prefix.
-add_executable(win32_window_test win32_window_test.cc)
-target_link_libraries(win32_window_test PRIVATE lq::host_window lq::host_engine
-  lq::messaging lq_engine_call_recorder lq::recording_engine ${LQ_GMOCK}
-  ${LQ_GTEST_MAIN})
-lq_set_warnings(win32_window_test)
-lq_link_static_runtime(win32_window_test)
 add_test(NAME win32_window_test
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end_test.py
     --bundle ${CMAKE_BINARY_DIR}/bundle
@@ -34,4 +51,6 @@ add_test(NAME win32_window_test
     --exe $<TARGET_FILE:win32_window_test>)
 set_tests_properties(win32_window_test PROPERTIES
   RESOURCE_LOCK lanternquill_desktop
+  RUN_SERIAL ${LQ_DESKTOP_ALONE}
+  LABELS desktop
   TIMEOUT 300)

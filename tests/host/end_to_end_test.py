@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""End-to-end tests of the Windows bundle under Wine.
+"""End-to-end tests of the Windows bundle, under Wine or on Windows itself.
 
 Each test case starts the bundle's lanternquill.exe on a private X display and
 in a private Wine prefix, with the simulated engine's test port and trace
 switched on, drives it through the port and checks the trace, the host's
 diagnostic lines, the window as another process sees it, and (through the
 input probe's low-level hooks) the input that really reached the desktop.
+Run on Windows, the same checks run on the user's own desktop: programs start
+directly, there is no display or prefix of the tests' own, and a test that
+would change the desktop's settings is skipped.
 
 Usage: end_to_end_test.py --bundle DIR --probe EXE --work DIR [TestCase ...]
+       end_to_end_test.py --bundle DIR --probe EXE --work DIR --exe EXE
 """
 
 import argparse
@@ -29,6 +33,10 @@ import lanternquill_port as lq  # noqa: E402
 
 WINE_RUN = os.path.join(ROOT, "cmake", "wine-run")
 CONFIG = {}
+# On Windows itself there is no Wine: the programs run on this desktop.
+DESKTOP = sys.platform == "win32"
+# The exit code when every test asked for was skipped; CTest reports it so.
+SKIPPED_EXIT_CODE = 77
 
 # Lines Wine itself writes on stderr; they are not the host's.
 WINE_NOISE = (
@@ -69,14 +77,20 @@ def eventually(read, done, timeout=30.0, interval=0.05):
 
 
 def windows_path(path):
+    if DESKTOP:
+        return os.path.abspath(path)
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 class Display:
     """A private Xvfb, so nothing reaches the user's desktop and no other test
-    moves this display's cursor."""
+    moves this display's cursor. On a real desktop, nothing."""
 
     def __init__(self):
+        self.process = None
+        self.name = None
+        if DESKTOP:
+            return
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
@@ -94,24 +108,29 @@ class Display:
         self.name = ":" + number.decode().strip()
 
     def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=10)
+        if self.process is not None:
+            self.process.terminate()
+            self.process.wait(timeout=10)
 
 
 class Prefix:
-    """A Wine prefix of the tests' own; its server is stopped at the end."""
+    """A Wine prefix of the tests' own; its server is stopped at the end. On a
+    real desktop, the user's own system, which the tests leave as it is."""
 
     def __init__(self, path, display):
         self.path = path
         self.display = display
+        if DESKTOP:
+            return
         if not os.path.exists(os.path.join(path, "system.reg")):
             os.makedirs(path, exist_ok=True)
             self.run(["wineboot", "-i"], timeout=300)
 
     def env(self, extra=None):
         env = dict(os.environ)
-        env.update({"LQ_WINEPREFIX": self.path, "WINEPREFIX": self.path,
-                    "DISPLAY": self.display.name})
+        if not DESKTOP:
+            env.update({"LQ_WINEPREFIX": self.path, "WINEPREFIX": self.path,
+                        "DISPLAY": self.display.name})
         env.update(extra or {})
         return env
 
@@ -134,16 +153,25 @@ class Prefix:
                 args, process.returncode, out.read(), err.read())
 
     def popen(self, args, extra_env=None, **kwargs):
-        return subprocess.Popen([WINE_RUN] + args, env=self.env(extra_env),
+        runner = [] if DESKTOP else [WINE_RUN]
+        return subprocess.Popen(runner + args, env=self.env(extra_env),
                                 **kwargs)
 
     def stop_server(self):
+        if DESKTOP:
+            return
         for flag in ("-k", "-w"):
             subprocess.run(["wineserver", flag], env=self.env(),
                            stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=60)
 
     def set_dword(self, key, name, value):
+        if DESKTOP:
+            # The user's own settings are not the tests' to change.
+            raise unittest.SkipTest(
+                "needs %s\\%s set to %d and the window system restarted, "
+                "which only a Wine prefix of the tests' own allows" %
+                (key, name, value))
         self.run(["reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d",
                   str(value), "/f"])
 
@@ -618,8 +646,13 @@ def run_under_display(exe):
     display = Display()
     prefix = Prefix(os.path.join(CONFIG["work"], "prefix"), display)
     try:
-        return subprocess.run([WINE_RUN, exe], env=prefix.env(),
-                              timeout=240).returncode
+        process = prefix.popen([exe])
+        try:
+            return process.wait(timeout=240)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+            raise
     finally:
         prefix.stop_server()
         display.stop()
@@ -639,7 +672,13 @@ def main():
     os.makedirs(CONFIG["work"], exist_ok=True)
     if args.exe:
         sys.exit(run_under_display(args.exe))
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    result = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2,
+                           exit=False).result
+    if not result.wasSuccessful():
+        sys.exit(1)
+    # A class skipped as a whole counts as one skip and no test run.
+    if result.skipped and len(result.skipped) >= result.testsRun:
+        sys.exit(SKIPPED_EXIT_CODE)
 
 
 if __name__ == "__main__":
