@@ -244,7 +244,7 @@ EncodableValue ReadTypedList(Reader* stream) {
   const uint32_t count = ReadSizeFrom(stream);
   // The reader aligns even for no elements, and only then are the remaining
   // bytes those that can hold the elements.
-  if (sizeof(T) > 1) {
+  if constexpr (sizeof(T) > 1) {
     stream->ReadAlignment(static_cast<uint8_t>(sizeof(T)));
   }
   if (count > stream->RemainingBytes() / sizeof(T)) {
@@ -413,7 +413,7 @@ void WriteNested(const StandardCodecSerializer& serializer,
 template <typename T, typename Writer>
 void WriteTypedList(uint8_t type, const std::vector<T>& list, Writer* stream) {
   WriteTypeAndSize(type, list.size(), stream);
-  if (sizeof(T) > 1) {
+  if constexpr (sizeof(T) > 1) {
     stream->WriteAlignment(static_cast<uint8_t>(sizeof(T)));
   }
   if (!list.empty()) {

@@ -2,12 +2,10 @@
 
 // Importers declare the engine's functions plainly and link its import
 // library; the library that implements them marks them for export.
-#if defined(FLUTTER_DESKTOP_IMPLEMENTATION)
-#if defined(_WIN32)
+#if defined(FLUTTER_DESKTOP_IMPLEMENTATION) && defined(_WIN32)
 #define FLUTTER_EXPORT __declspec(dllexport)
-#else
+#elif defined(FLUTTER_DESKTOP_IMPLEMENTATION) && defined(__GNUC__)
 #define FLUTTER_EXPORT __attribute__((visibility("default")))
-#endif
 #else
 #define FLUTTER_EXPORT
 #endif

@@ -72,7 +72,7 @@ constexpr std::int32_t kZoomOutKey = VK_OEM_MINUS;
 
 // The one answer of a call, sent after the operation has finished.
 struct Reply {
-  enum class Kind { kSuccess, kTrue, kInvalidArgs, kNotImplemented, kFailed };
+  enum class Kind { kSuccess, kTrue, kInvalid, kNotImplemented, kFailed };
   Kind kind;
   const char* message;
 };
@@ -80,7 +80,7 @@ struct Reply {
 constexpr Reply kSuccess = {Reply::Kind::kSuccess, nullptr};
 
 Reply InvalidArgs(const char* message) {
-  return {Reply::Kind::kInvalidArgs, message};
+  return {Reply::Kind::kInvalid, message};
 }
 
 const EncodableValue* FindArgument(const EncodableMap* arguments,
@@ -258,7 +258,7 @@ void Answer(const Reply& reply, flutter::MethodResult<EncodableValue>& result) {
     case Reply::Kind::kTrue:
       result.Success(EncodableValue(true));
       return;
-    case Reply::Kind::kInvalidArgs:
+    case Reply::Kind::kInvalid:
       result.Error(kInvalidArgs, reply.message);
       return;
     case Reply::Kind::kNotImplemented:

@@ -24,9 +24,10 @@ std::string DescribeRecord(const INPUT& record) {
     const KEYBDINPUT& key = record.ki;
     const bool up = key.dwFlags == (KEYEVENTF_KEYUP | KEYEVENTF_UNICODE) ||
                     key.dwFlags == KEYEVENTF_KEYUP;
-    if ((key.dwFlags & ~KEYEVENTF_KEYUP) == KEYEVENTF_UNICODE && key.wVk == 0) {
+    const DWORD flags_but_up = key.dwFlags & ~DWORD{KEYEVENTF_KEYUP};
+    if (flags_but_up == KEYEVENTF_UNICODE && key.wVk == 0) {
       text = "unicode " + Hex(key.wScan, 4) + (up ? " up" : " down");
-    } else if ((key.dwFlags & ~KEYEVENTF_KEYUP) == 0 && key.wScan == 0) {
+    } else if (flags_but_up == 0 && key.wScan == 0) {
       text = "key " + Hex(key.wVk, 2) + (up ? " up" : " down");
     } else {
       text = "key vk=" + Hex(key.wVk, 2) + " scan=" + Hex(key.wScan, 4) +

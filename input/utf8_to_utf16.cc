@@ -86,7 +86,7 @@ int ConvertUtf8ToUtf16(const char* text, int length, WCHAR* output,
   // Counted first, so a buffer that is too small is left untouched.
   std::size_t needed = 0;
   for (std::size_t position = 0; position < size;) {
-    needed += DecodeOne(bytes, size, &position) > 0xFFFF ? 2 : 1;
+    needed += DecodeOne(bytes, size, &position) > 0xFFFF ? 2u : 1u;
   }
   if (needed > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     return 0;

@@ -41,7 +41,7 @@ bool ReadString(const uint8_t* data, size_t size, size_t* offset,
     }
     length = 0;
     for (int i = 3; i >= 0; --i) {
-      length = (length << 8) | data[at + i];
+      length = (length << 8) | data[at + static_cast<size_t>(i)];
     }
     at += 4;
   }

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -130,7 +131,7 @@ std::string JsonPath(const fs::path& path) {
 class FlutterWindowsDllTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int run = 0;
+    static DWORD run = 0;
     port_ = static_cast<uint16_t>(41000 + (GetCurrentProcessId() % 1000) * 8 +
                                   run++);
     // The trace file of an earlier run may be left behind (the engine keeps
