@@ -5,7 +5,6 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,7 +12,7 @@
 
 namespace {
 
-constexpr char kChildOutputVariable[] = "LQ_COMMAND_LINE_CHILD_OUTPUT";
+constexpr wchar_t kChildOutputVariable[] = L"LQ_COMMAND_LINE_CHILD_OUTPUT";
 
 TEST(ToUtf8Test, ConvertsWholeStringsAndGivesEmptyForWhatCannotConvert) {
   struct Case {
@@ -40,8 +39,10 @@ TEST(ToUtf8Test, ConvertsWholeStringsAndGivesEmptyForWhatCannotConvert) {
 // Run as a child by the test below: writes the entry arguments it sees, one
 // hex-encoded argument a line, to the file the parent names.
 TEST(CommandLineChildTest, WritesItsEntryArguments) {
-  const char* output = std::getenv(kChildOutputVariable);
-  if (output == nullptr) {
+  wchar_t output[MAX_PATH] = {};
+  const DWORD length =
+      ::GetEnvironmentVariableW(kChildOutputVariable, output, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
     GTEST_SKIP() << "only meaningful as the child of the next test";
   }
   std::ofstream out(output, std::ios::binary);
@@ -80,13 +81,13 @@ TEST(CommandLineTest, CollectsArgumentsAfterTheProgramNameAsUtf8InOrder) {
   command_line += static_cast<wchar_t>(0xD800);
   command_line += L" \U0001F600 last";
 
-  ::SetEnvironmentVariableW(L"LQ_COMMAND_LINE_CHILD_OUTPUT", output.c_str());
+  ::SetEnvironmentVariableW(kChildOutputVariable, output.c_str());
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   ASSERT_TRUE(::CreateProcessW(exe, command_line.data(), nullptr, nullptr,
                                FALSE, 0, nullptr, nullptr, &startup, &process));
-  ::SetEnvironmentVariableW(L"LQ_COMMAND_LINE_CHILD_OUTPUT", nullptr);
+  ::SetEnvironmentVariableW(kChildOutputVariable, nullptr);
   ::WaitForSingleObject(process.hProcess, 60000);
   DWORD exit_code = 1;
   ::GetExitCodeProcess(process.hProcess, &exit_code);

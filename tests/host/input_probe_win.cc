@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include <share.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -48,7 +50,8 @@ LRESULT CALLBACK MouseHook(int code, WPARAM wparam, LPARAM lparam) {
 }
 
 int RunHooks(const char* path) {
-  log_file = std::fopen(path, "w");
+  // The tests read the log while it grows, so it is opened for sharing.
+  log_file = _fsopen(path, "w", _SH_DENYNO);
   if (log_file == nullptr) {
     return 2;
   }
