@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/window_theme.h"
@@ -178,9 +179,59 @@ HRESULT WINAPI RecordAttribute(HWND /*window*/, DWORD attribute, LPCVOID value,
   return S_OK;
 }
 
+constexpr wchar_t kThemeKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+constexpr wchar_t kThemeValue[] = L"AppsUseLightTheme";
+
+// A registry value of the current user as it is stored, or its absence.
+struct RegistryValue {
+  bool present = false;
+  DWORD type = REG_NONE;
+  std::vector<BYTE> data;
+
+  bool operator==(const RegistryValue& other) const {
+    return present == other.present && type == other.type && data == other.data;
+  }
+};
+
+RegistryValue ReadThemeValue() {
+  RegistryValue value;
+  constexpr DWORD kFlags = RRF_RT_ANY | RRF_NOEXPAND;
+  DWORD size = 0;
+  if (::RegGetValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue, kFlags,
+                     &value.type, nullptr, &size) != ERROR_SUCCESS) {
+    return RegistryValue();
+  }
+  value.data.resize(size);
+  value.present =
+      ::RegGetValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue, kFlags,
+                     &value.type, value.data.data(), &size) == ERROR_SUCCESS;
+  value.data.resize(size);
+  return value;
+}
+
+// On a real desktop the theme value is the user's own setting: it is put
+// back as it was however the test ends.
+class ThemeValueRestorer {
+ public:
+  explicit ThemeValueRestorer(RegistryValue saved) : saved_(std::move(saved)) {}
+  ~ThemeValueRestorer() {
+    if (saved_.present) {
+      ::RegSetKeyValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue, saved_.type,
+                        saved_.data.data(),
+                        static_cast<DWORD>(saved_.data.size()));
+    } else {
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue);
+    }
+  }
+  ThemeValueRestorer(const ThemeValueRestorer&) = delete;
+  ThemeValueRestorer& operator=(const ThemeValueRestorer&) = delete;
+
+ private:
+  RegistryValue saved_;
+};
+
 TEST(WindowThemeTest, DarkTitleBarFollowsAppsUseLightTheme) {
-  constexpr wchar_t kKey[] =
-      L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
   struct Case {
     const wchar_t* description;
     bool write;  // false: value deleted
@@ -188,25 +239,31 @@ TEST(WindowThemeTest, DarkTitleBarFollowsAppsUseLightTheme) {
     DWORD value;
     std::vector<std::pair<DWORD, BOOL>> expected;
   };
+  // Ends on a value no user has, so the check after it sees the restoring.
   const std::vector<Case> cases = {
+      {L"missing", false, REG_DWORD, 0, {}},
       {L"light off", true, REG_DWORD, 0, {{20, TRUE}}},
       {L"light on", true, REG_DWORD, 1, {{20, FALSE}}},
       {L"other number", true, REG_DWORD, 7, {{20, FALSE}}},
       {L"wrong type", true, REG_BINARY, 0, {}},
-      {L"missing", false, REG_DWORD, 0, {}},
   };
-  for (const Case& c : cases) {
-    if (c.write) {
-      ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"AppsUseLightTheme",
-                                  c.type, &c.value, sizeof(c.value)),
-                ERROR_SUCCESS);
-    } else {
-      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"AppsUseLightTheme");
+  const RegistryValue before = ReadThemeValue();
+  {
+    ThemeValueRestorer restorer(before);
+    for (const Case& c : cases) {
+      if (c.write) {
+        ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue,
+                                    c.type, &c.value, sizeof(c.value)),
+                  ERROR_SUCCESS);
+      } else {
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue);
+      }
+      recorded_attributes.clear();
+      ApplyWindowTheme(nullptr, &RecordAttribute);
+      EXPECT_EQ(recorded_attributes, c.expected) << c.description;
     }
-    recorded_attributes.clear();
-    ApplyWindowTheme(nullptr, &RecordAttribute);
-    EXPECT_EQ(recorded_attributes, c.expected) << c.description;
   }
+  EXPECT_EQ(ReadThemeValue(), before);
 }
 
 }  // namespace
