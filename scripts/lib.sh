@@ -27,6 +27,11 @@ LQ_BUILD_PACKAGES=(cmake make g++ python3 googletest libgtest-dev libgmock-dev
   x11-utils imagemagick clang clang-format libclang-rt-14-dev libbenchmark-dev
   libmsgpack-cxx-dev)
 
+# What scripts/package needs besides the build: the installer tools, the code
+# signer, and openssl for the certificates its tests make. The zip is written
+# by Python's zipfile (see scripts/packaging.py).
+LQ_PACKAGE_PACKAGES=(wixl msitools osslsigncode openssl)
+
 lq_wine() {
   "$LQ_ROOT/cmake/wine-run" "$@"
 }

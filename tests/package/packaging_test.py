@@ -20,7 +20,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 
-import msi_builder  # noqa: E402
+import packaging  # noqa: E402
 
 CMAKE = ["cmake"]
 WIX = "{http://schemas.microsoft.com/wix/2006/wi}"
@@ -115,8 +115,8 @@ class InstallerSourceTest(unittest.TestCase):
         return root
 
     def source(self, bundle):
-        return ET.fromstring(msi_builder.wix_source(
-            msi_builder.read_bundle(bundle), INFO, bundle,
+        return ET.fromstring(packaging.wix_source(
+            packaging.read_bundle(bundle), INFO, bundle,
             os.path.join(self.work, "icon.ico"), self.work))
 
     def components(self, document, bundle):
@@ -207,8 +207,8 @@ class InstallerSourceTest(unittest.TestCase):
                 out = bundle + ".msi"
                 if extra:
                     extra(bundle)
-                with self.assertRaises(msi_builder.BundleError) as caught:
-                    msi_builder.build_msi(bundle, info, icon, out)
+                with self.assertRaises(packaging.BundleError) as caught:
+                    packaging.build_msi(bundle, info, icon, out)
                 self.assertEqual(str(caught.exception),
                                  message.format(bundle=bundle))
                 self.assertFalse(os.path.exists(out))

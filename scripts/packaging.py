@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Builds the per-user Windows Installer package of a bundle folder.
+"""Packages a bundle folder: the per-user Windows Installer package, and the
+portable zip.
 
-The WiX source is generated from the folder itself, so that a UI bundle with
-thousands of files under data/flutter_assets packages the same way as the
-stand-in's three; wixl compiles it, and msibuild then sets the two things
-wixl cannot express. Standard library only.
+The installer's WiX source is generated from the folder itself, so that a UI
+bundle with thousands of files under data/flutter_assets packages the same
+way as the stand-in's three; wixl compiles it, and msibuild then sets the two
+things wixl cannot express. Standard library only.
 
-Usage: msi_builder.py --bundle DIR --info package_info.json --icon ICO --out MSI
+Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out MSI
+       packaging.py zip --bundle DIR --out ZIP
 """
 
 import argparse
@@ -20,6 +22,7 @@ import sys
 import tempfile
 import uuid
 import xml.etree.ElementTree as ET
+import zipfile
 
 PRODUCT = "Lanternquill"
 EXECUTABLE = "lanternquill.exe"
@@ -173,13 +176,16 @@ def wix_source(folder, info, bundle, icon, base):
     local = ET.SubElement(target, "Directory", Id="LocalAppDataFolder")
     programs = ET.SubElement(local, "Directory", Id="LocalProgramsFolder",
                              Name="Programs")
-    # Removed on uninstall only when no other program has put files in it.
-    ET.SubElement(component(programs, "programs-folder", feature),
-                  "RemoveFolder", Id="RemoveLocalProgramsFolder",
-                  On="uninstall")
     install = ET.SubElement(programs, "Directory", Id="INSTALLDIR",
                             Name=PRODUCT)
     add_folder(install, folder, bundle, base, feature)
+    # Removed on uninstall only when no other program has put files in it.
+    # Made by the package as well: under Wine a bare RemoveFolder ran while
+    # the install folder was still there and left Programs behind.
+    own = component(programs, "programs-folder", feature)
+    ET.SubElement(own, "CreateFolder")
+    ET.SubElement(own, "RemoveFolder", Id="RemoveLocalProgramsFolder",
+                  On="uninstall")
 
     autostart = ET.SubElement(install, "Component", Id="Autostart",
                               Guid=str(item_uuid("component", "autostart")))
@@ -253,19 +259,44 @@ def build_msi(bundle, info, icon, out):
         os.replace(msi, out)
 
 
+def build_zip(bundle, out):
+    """The bundle under one folder named Lanternquill. zipfile marks
+    non-ASCII names as UTF-8, which Windows reads as such; Info-ZIP's zip
+    leaves them unmarked, and Windows then decodes them in its OEM code page
+    into different names."""
+    folder = read_bundle(bundle)
+    partial = out + ".partial"
+    with zipfile.ZipFile(partial, "w", zipfile.ZIP_DEFLATED) as archive:
+        add_to_zip(archive, bundle, folder)
+    os.replace(partial, out)
+
+
+def add_to_zip(archive, bundle, folder):
+    archive.write(os.path.join(bundle, folder.rel),
+                  "/".join(filter(None, [PRODUCT, folder.rel])) + "/")
+    for rel in folder.files:
+        archive.write(os.path.join(bundle, rel), PRODUCT + "/" + rel)
+    for child in folder.folders:
+        add_to_zip(archive, bundle, child)
+
+
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("kind", choices=["msi", "zip"])
     parser.add_argument("--bundle", required=True)
-    parser.add_argument("--info", required=True)
-    parser.add_argument("--icon", required=True)
+    parser.add_argument("--info")
+    parser.add_argument("--icon")
     parser.add_argument("--out", required=True)
     args = parser.parse_args()
-    with open(args.info, encoding="utf-8") as f:
-        info = json.load(f)
     try:
+        if args.kind == "zip":
+            build_zip(args.bundle, args.out)
+            return
+        with open(args.info, encoding="utf-8") as f:
+            info = json.load(f)
         build_msi(args.bundle, info, args.icon, args.out)
     except (BundleError, subprocess.CalledProcessError) as error:
-        print("msi_builder: %s" % error, file=sys.stderr)
+        print("packaging: %s" % error, file=sys.stderr)
         sys.exit(1)
 
 
