@@ -93,85 +93,45 @@ INFO = {"version": "1.2.3.4", "version_text": "1.2.3+4",
 
 
 class InstallerSourceTest(unittest.TestCase):
-    FILES = ["lanternquill.exe", "flutter_windows.dll", "data/app.so",
-             "data/flutter_assets/AssetManifest.json",
-             "data/flutter_assets/fonts/M\u00e4t\u00e9rial Icons [1] & co.otf"]
-    FOLDERS = ["", "data", "data/flutter_assets", "data/flutter_assets/empty",
-               "data/flutter_assets/fonts"]
-
     def setUp(self):
         self.work = tempfile.mkdtemp(prefix="lq-package-test-")
         self.addCleanup(shutil.rmtree, self.work)
 
-    def bundle(self, name, files, folders=()):
+    def bundle(self, name, files):
         root = os.path.join(self.work, name)
-        for rel in folders:
-            os.makedirs(os.path.join(root, rel), exist_ok=True)
         for rel in files:
-            path = os.path.join(root, rel)
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            with open(path, "wb") as f:
+            os.makedirs(os.path.dirname(os.path.join(root, rel)),
+                        exist_ok=True)
+            with open(os.path.join(root, rel), "wb") as f:
                 f.write(rel.encode())
         return root
 
-    def source(self, bundle):
-        return ET.fromstring(packaging.wix_source(
+    def components(self, bundle):
+        """(Id, GUID, key path root, file name) of every component."""
+        document = ET.fromstring(packaging.wix_source(
             packaging.read_bundle(bundle), INFO, bundle,
             os.path.join(self.work, "icon.ico"), self.work))
+        return sorted(
+            (c.get("Id"), c.get("Guid"),
+             tuple(v.get("Root") for v in c.findall(WIX + "RegistryValue")
+                  if v.get("KeyPath") == "yes"),
+             [f.get("Name") for f in c.findall(WIX + "File")])
+            for c in document.iter(WIX + "Component"))
 
-    def components(self, document, bundle):
-        """Id and GUID of each component, by the bundle file it installs or,
-        for the others, by its Id."""
-        found = {}
-        for component in document.iter(WIX + "Component"):
-            key = component.get("Id")
-            for f in component.findall(WIX + "File"):
-                key = os.path.relpath(
-                    os.path.join(self.work, f.get("Source")), bundle)
-            found[key] = (component.get("Id"), component.get("Guid"))
-        return found
-
-    def folders(self, directory, path=""):
-        """The folders under the install folder, each with the number of its
-        components that make it and remove it once empty."""
-        makers = [c for c in directory.findall(WIX + "Component")
-                  if c.find(WIX + "CreateFolder") is not None and
-                  c.find(WIX + "RemoveFolder") is not None]
-        found = {path: len(makers)}
-        for child in directory.findall(WIX + "Directory"):
-            found.update(self.folders(
-                child, (path + "/" if path else "") + child.get("Name")))
-        return found
-
-    def test_every_file_and_folder_gets_a_stable_per_user_component(self):
-        first = self.bundle("first", self.FILES, self.FOLDERS)
+    def test_components_are_per_user_and_the_same_for_every_build(self):
+        files = ["lanternquill.exe", "data/app.so",
+                 "data/flutter_assets/fonts/M\u00e4t\u00e9rial [1] & co.otf"]
         # The same bundle elsewhere, as the next build or version lays it out.
-        second = self.bundle("elsewhere/second", self.FILES, self.FOLDERS)
-        document = self.source(first)
-        components = self.components(document, first)
-
-        self.assertEqual(components, self.components(self.source(second),
-                                                     second))
-        self.assertEqual(sorted(k for k in components if "." in k),
-                         sorted(self.FILES))
-        self.assertEqual(len({guid for _, guid in components.values()}),
+        components = self.components(self.bundle("a", files))
+        self.assertEqual(self.components(self.bundle("b/c", files)),
+                         components)
+        self.assertEqual(len({guid for _, guid, _, _ in components}),
                          len(components))
-        install = [d for d in document.iter(WIX + "Directory")
-                   if d.get("Id") == "INSTALLDIR"][0]
-        self.assertEqual(self.folders(install),
-                         {folder: 1 for folder in self.FOLDERS})
-
-        identifiers = [e.get("Id") for e in document.iter() if e.tag in (
-            WIX + "Directory", WIX + "Component", WIX + "File",
-            WIX + "RemoveFolder")]
-        self.assertEqual(len(set(identifiers)), len(identifiers))
-        for ident in identifiers:
-            self.assertRegex(ident, r"^[A-Za-z_][A-Za-z0-9_.]{0,71}$")
-        # Per user: every component keyed by one value of the user's hive.
-        for component in document.iter(WIX + "Component"):
-            values = component.findall(WIX + "RegistryValue")
-            self.assertEqual([(v.get("Root"), v.get("KeyPath"))
-                              for v in values], [("HKCU", "yes")])
+        self.assertEqual({roots for _, _, roots, _ in components},
+                         {("HKCU",)})
+        self.assertEqual(sorted(n for _, _, _, names in components
+                                for n in names),
+                         sorted(os.path.basename(f) for f in files))
 
     def test_refuses_what_would_not_install_as_it_is(self):
         def link(root):
