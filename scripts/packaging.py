@@ -98,6 +98,10 @@ def check_name(rel, name):
     if INVALID_CHARACTERS.search(name) or RESERVED_NAMES.match(name) or \
             name[-1] in ". ":
         raise BundleError("%r is not a valid Windows file name" % rel)
+    # wixl expands $(...) in every attribute and has no escape for it: such a
+    # name would be installed as another name, from another source file.
+    if "$(" in name:
+        raise BundleError("%r holds \"$(\", which wixl would expand" % rel)
 
 
 def item_uuid(kind, rel):

@@ -151,6 +151,9 @@ class InstallerSourceTest(unittest.TestCase):
              "'data/nul.txt' is not a valid Windows file name"),
             ("trailing dot", exe + ["data/name."], None, INFO,
              "'data/name.' is not a valid Windows file name"),
+            ("variable", exe + ["data/a$(env.HOME).png"], None, INFO,
+             "'data/a$(env.HOME).png' holds \"$(\", which wixl would "
+             "expand"),
             ("link", exe, link, INFO, "passwd is neither a file nor a folder"),
             ("raw", exe, undecodable, INFO,
              "'\\udcff.png' is not a UTF-8 name"),
