@@ -41,14 +41,14 @@ def work(*parts):
     return os.path.join(CONFIG["work"], *parts)
 
 
-def run_package(env, timeout=1800):
+def run_package(env, timeout=1800, cwd=None):
     """scripts/package with only these LQ_ variables: status, stdout lines,
     stderr lines."""
     env = dict({k: v for k, v in os.environ.items()
                 if not k.startswith("LQ_")}, **env)
     result = subprocess.run([os.path.join(ROOT, "scripts", "package")],
                             env=env, capture_output=True, text=True,
-                            timeout=timeout)
+                            timeout=timeout, cwd=cwd)
     return (result.returncode, result.stdout.splitlines(),
             result.stderr.splitlines())
 
@@ -355,10 +355,11 @@ class PackageScriptTest(unittest.TestCase):
         for env, line in [
                 ({"LQ_SIGN_CERT": work("ours.pem")}, together),
                 ({"LQ_SIGN_KEY": work("ours.key")}, together),
-                ({"LQ_SIGN_PFX": work("none.pfx")},
+                # Relative to where the script was started.
+                ({"LQ_SIGN_PFX": "none.pfx"},
                  "package: cannot read LQ_SIGN_PFX=" + work("none.pfx"))]:
             with self.subTest(env=sorted(env)):
-                self.assertEqual(run_package(env, timeout=60),
+                self.assertEqual(run_package(env, timeout=60, cwd=work()),
                                  (1, [], [line]))
 
 
