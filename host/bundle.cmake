@@ -1,13 +1,23 @@
 # The runnable bundle, laid out as the application ships:
 #   bundle/lanternquill.exe, flutter_windows.dll, the three plugin libraries
 #   bundle/data/flutter_assets/, data/icudtl.dat, data/app.so
-# The data files are stand-ins: the simulated engine only checks that the
-# assets folder exists and passes the paths on.
+# The data files are stand-ins unless LQ_DATA_DIR names the real UI bundle:
+# the simulated engine only checks that the assets folder exists and passes
+# the paths on.
 set(LQ_BUNDLE_DIR ${CMAKE_BINARY_DIR}/bundle)
-set(LQ_STAND_IN_DATA ${CMAKE_BINARY_DIR}/stand_in_data)
-file(WRITE ${LQ_STAND_IN_DATA}/flutter_assets/AssetManifest.json "{}\n")
-file(WRITE ${LQ_STAND_IN_DATA}/icudtl.dat "stand-in ICU data\n")
-file(WRITE ${LQ_STAND_IN_DATA}/app.so "stand-in ahead-of-time UI library\n")
+if(LQ_DATA_DIR)
+  foreach(required flutter_assets icudtl.dat)
+    if(NOT EXISTS ${LQ_DATA_DIR}/${required})
+      message(FATAL_ERROR "LQ_DATA_DIR=${LQ_DATA_DIR} holds no ${required}")
+    endif()
+  endforeach()
+  set(LQ_BUNDLE_DATA ${LQ_DATA_DIR})
+else()
+  set(LQ_BUNDLE_DATA ${CMAKE_BINARY_DIR}/stand_in_data)
+  file(WRITE ${LQ_BUNDLE_DATA}/flutter_assets/AssetManifest.json "{}\n")
+  file(WRITE ${LQ_BUNDLE_DATA}/icudtl.dat "stand-in ICU data\n")
+  file(WRITE ${LQ_BUNDLE_DATA}/app.so "stand-in ahead-of-time UI library\n")
+endif()
 
 set(LQ_BUNDLE_BINARIES
   lanternquill lq::flutter_windows
@@ -18,10 +28,32 @@ foreach(target ${LQ_BUNDLE_BINARIES})
   list(APPEND LQ_BUNDLE_FILES $<TARGET_FILE:${target}>)
 endforeach()
 
+# data/ is laid out afresh each time: a file dropped from the UI bundle must
+# not linger here and be shipped by the packages made from this folder.
 add_custom_target(lanternquill_bundle ALL
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${LQ_BUNDLE_DIR}/data
   COMMAND ${CMAKE_COMMAND} -E make_directory ${LQ_BUNDLE_DIR}/data
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${LQ_BUNDLE_FILES} ${LQ_BUNDLE_DIR}
-  COMMAND ${CMAKE_COMMAND} -E copy_directory ${LQ_STAND_IN_DATA} ${LQ_BUNDLE_DIR}/data
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${LQ_BUNDLE_DATA} ${LQ_BUNDLE_DIR}/data
   DEPENDS ${LQ_BUNDLE_BINARIES}
   COMMENT "Laying out the bundle in ${LQ_BUNDLE_DIR}"
   VERBATIM)
+
+# What scripts/package reads about this bundle: its version, and which of its
+# binaries are built here and so ours to sign (a real engine or plugin is not).
+set(LQ_OWN_BINARIES lanternquill.exe)
+if(NOT LQ_ENGINE_DIR)
+  list(APPEND LQ_OWN_BINARIES flutter_windows.dll)
+endif()
+if(NOT LQ_PLUGINS_DIR)
+  list(APPEND LQ_OWN_BINARIES screen_retriever_windows_plugin.dll
+    system_tray_plugin.dll window_manager_plugin.dll)
+endif()
+list(JOIN LQ_OWN_BINARIES "\", \"" LQ_OWN_BINARIES_JSON)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/package_info.json CONTENT [[{
+  "version": "@LQ_APP_VERSION@",
+  "version_text": "@LQ_APP_VERSION_TEXT@",
+  "product_version": "@LQ_APP_PRODUCT_VERSION@",
+  "own_binaries": ["@LQ_OWN_BINARIES_JSON@"]
+}
+]] @ONLY)

@@ -32,6 +32,11 @@ LQ_BUILD_PACKAGES=(cmake make g++ python3 googletest libgtest-dev libgmock-dev
 # The MSVC-frontend tools of Debian's LLVM; clang-cl is not on the PATH.
 LQ_LLVM_BIN=/usr/lib/llvm-14/bin
 
+# What scripts/package needs besides the build: the installer tools, the code
+# signer, and openssl for the certificates its tests make. The zip is written
+# by Python's zipfile (see scripts/packaging.py).
+LQ_PACKAGE_PACKAGES=(wixl msitools osslsigncode openssl)
+
 lq_wine() {
   "$LQ_ROOT/cmake/wine-run" "$@"
 }

@@ -1,0 +1,308 @@
+#!/usr/bin/env python3
+"""Packages a bundle folder: the per-user Windows Installer package, and the
+portable zip.
+
+The installer's WiX source is generated from the folder itself, so that a UI
+bundle with thousands of files under data/flutter_assets packages the same
+way as the stand-in's three; wixl compiles it, and msibuild then sets the two
+things wixl cannot express. Standard library only.
+
+Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out MSI
+       packaging.py zip --bundle DIR --out ZIP
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import uuid
+import xml.etree.ElementTree as ET
+import zipfile
+
+PRODUCT = "Lanternquill"
+EXECUTABLE = "lanternquill.exe"
+DESCRIPTION = "Lanternquill remote trackpad and keyboard"
+# Ties every version into one product line, so that a later package replaces
+# the installed one. It must never change.
+UPGRADE_CODE = "{7ED3C85F-C2BF-4BEE-9864-23369B99EA0B}"
+# Component GUIDs derive from this and the item's place in the bundle, so a
+# file keeps its component across builds and versions: repairs and upgrades
+# then find what an earlier package installed.
+COMPONENT_NAMESPACE = uuid.UUID("16ec7565-52da-430a-9d76-50ee5df237e3")
+# A per-user package keys each component by a value in the user's own hive.
+KEY_PATH_KEY = "Software\\Lanternquill\\Components"
+RUN_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+DOWNGRADE_MESSAGE = ("A newer version of Lanternquill is already installed. "
+                     "To install this older version, uninstall Lanternquill "
+                     "first.")
+# wixl refuses component conditions. The uninstall clause is needed because
+# the condition is evaluated at uninstall too: without it the Run value of an
+# AUTOSTART=1 install would stay behind.
+AUTOSTART_CONDITION = 'AUTOSTART=1 OR REMOVE="ALL"'
+# Migrate feature states (0x1) and include the maximum (0x200): wixl's upgrade
+# row excludes the package's own version, so a rebuild of the same version
+# (a new product code) would register a second product beside the first.
+UPGRADE_ATTRIBUTES = 0x201
+
+# What Windows cannot hold in a file name; such a bundle would install
+# different files than it carries, or fail half-way.
+INVALID_CHARACTERS = re.compile(r'[<>:"/\\|?*\x00-\x1f]')
+RESERVED_NAMES = re.compile(r"^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\..*)?$",
+                            re.IGNORECASE)
+
+
+class BundleError(Exception):
+    """A bundle or build result that cannot be packaged; the message says
+    why in one line."""
+
+
+class Folder:
+    def __init__(self, rel):
+        self.rel = rel
+        self.folders = []
+        self.files = []
+
+
+def read_bundle(root, rel=""):
+    """The folder tree under root, sorted, with every name checked."""
+    folder = Folder(rel)
+    path = os.path.join(root, rel)
+    seen = {}
+    for name in sorted(os.listdir(path)):
+        child = name if not rel else rel + "/" + name
+        check_name(child, name)
+        if name.lower() in seen:
+            raise BundleError("%s and %s differ only in case; Windows would "
+                              "keep one of them" % (seen[name.lower()], child))
+        seen[name.lower()] = child
+        mode = os.lstat(os.path.join(root, child)).st_mode
+        if stat.S_ISDIR(mode):
+            folder.folders.append(read_bundle(root, child))
+        elif stat.S_ISREG(mode):
+            folder.files.append(child)
+        else:
+            raise BundleError("%s is neither a file nor a folder" % child)
+    return folder
+
+
+def check_name(rel, name):
+    try:
+        name.encode("utf-8")
+    except UnicodeEncodeError:
+        raise BundleError("%r is not a UTF-8 name" % rel) from None
+    if INVALID_CHARACTERS.search(name) or RESERVED_NAMES.match(name) or \
+            name[-1] in ". ":
+        raise BundleError("%r is not a valid Windows file name" % rel)
+    # wixl expands $(...) in every attribute and has no escape for it: such a
+    # name would be installed as another name, from another source file.
+    if "$(" in name:
+        raise BundleError("%r holds \"$(\", which wixl would expand" % rel)
+
+
+def item_uuid(kind, rel):
+    return uuid.uuid5(COMPONENT_NAMESPACE, kind + ":" + rel)
+
+
+def identifier(prefix, kind, rel):
+    return prefix + item_uuid(kind, rel).hex
+
+
+def component(parent, key, feature):
+    """A component with a stable GUID, keyed by a value in HKCU."""
+    guid = item_uuid("component", key)
+    ident = "c" + guid.hex
+    element = ET.SubElement(parent, "Component", Id=ident, Guid=str(guid))
+    ET.SubElement(element, "RegistryValue", Root="HKCU", Key=KEY_PATH_KEY,
+                  Name=ident, Type="integer", Value="1", KeyPath="yes")
+    ET.SubElement(feature, "ComponentRef", Id=ident)
+    return element
+
+
+def add_folder(parent, folder, bundle, base, feature):
+    """Every file in a component of its own; every folder made and, once
+    empty, removed by a component of its own."""
+    own = component(parent, "folder:" + folder.rel, feature)
+    ET.SubElement(own, "CreateFolder")
+    ET.SubElement(own, "RemoveFolder",
+                  Id=identifier("r", "folder", folder.rel), On="uninstall")
+    for rel in folder.files:
+        holder = component(parent, "file:" + rel, feature)
+        ET.SubElement(holder, "File", Id=identifier("f", "file", rel),
+                      Name=os.path.basename(rel),
+                      Source=os.path.relpath(os.path.join(bundle, rel), base))
+    for child in folder.folders:
+        element = ET.SubElement(parent, "Directory",
+                                Id=identifier("d", "folder", child.rel),
+                                Name=os.path.basename(child.rel))
+        add_folder(element, child, bundle, base, feature)
+
+
+def product_version(info):
+    version = info["product_version"]
+    limits = (255, 255, 65535)
+    fields = version.split(".")
+    if len(fields) != 3 or not all(f.isdigit() and int(f) <= limit
+                                   for f, limit in zip(fields, limits)):
+        raise BundleError("product version %r is not an installer version "
+                          "(major.minor.build up to 255.255.65535)" % version)
+    return version
+
+
+def wix_source(folder, info, bundle, icon, base):
+    """The WiX document of the package for the bundle folder read above."""
+    wix = ET.Element("Wix", xmlns="http://schemas.microsoft.com/wix/2006/wi")
+    product = ET.SubElement(
+        wix, "Product", Id="*", Name=PRODUCT, Language="1033",
+        Version=product_version(info), Manufacturer=PRODUCT,
+        UpgradeCode=UPGRADE_CODE)
+    ET.SubElement(product, "Package", InstallerVersion="500",
+                  Compressed="yes", InstallScope="perUser",
+                  Description="%s %s" % (PRODUCT, info["version_text"]),
+                  Manufacturer=PRODUCT)
+    ET.SubElement(product, "Media", Id="1", Cabinet="lanternquill.cab",
+                  EmbedCab="yes")
+    ET.SubElement(product, "MajorUpgrade",
+                  DowngradeErrorMessage=DOWNGRADE_MESSAGE)
+    ET.SubElement(product, "Icon", Id="lanternquill.ico",
+                  SourceFile=os.path.relpath(icon, base))
+    ET.SubElement(product, "Property", Id="ARPPRODUCTICON",
+                  Value="lanternquill.ico")
+
+    feature = ET.Element("Feature", Id="Lanternquill", Title=PRODUCT,
+                         Level="1")
+    target = ET.SubElement(product, "Directory", Id="TARGETDIR",
+                           Name="SourceDir")
+    local = ET.SubElement(target, "Directory", Id="LocalAppDataFolder")
+    programs = ET.SubElement(local, "Directory", Id="LocalProgramsFolder",
+                             Name="Programs")
+    install = ET.SubElement(programs, "Directory", Id="INSTALLDIR",
+                            Name=PRODUCT)
+    add_folder(install, folder, bundle, base, feature)
+    # Removed on uninstall only when no other program has put files in it.
+    # Made by the package as well: under Wine a bare RemoveFolder ran while
+    # the install folder was still there and left Programs behind.
+    own = component(programs, "programs-folder", feature)
+    ET.SubElement(own, "CreateFolder")
+    ET.SubElement(own, "RemoveFolder", Id="RemoveLocalProgramsFolder",
+                  On="uninstall")
+
+    autostart = ET.SubElement(install, "Component", Id="Autostart",
+                              Guid=str(item_uuid("component", "autostart")))
+    ET.SubElement(autostart, "RegistryValue", Root="HKCU", Key=RUN_KEY,
+                  Name=PRODUCT, Type="string",
+                  Value='"[INSTALLDIR]%s"' % EXECUTABLE, KeyPath="yes")
+    ET.SubElement(feature, "ComponentRef", Id="Autostart")
+
+    menu = ET.SubElement(target, "Directory", Id="ProgramMenuFolder")
+    # Not advertised, and with no icon of its own: it shows the exe's.
+    ET.SubElement(component(menu, "start-menu-shortcut", feature),
+                  "Shortcut", Id="StartMenuShortcut", Name=PRODUCT,
+                  Description=DESCRIPTION,
+                  Target="[INSTALLDIR]%s" % EXECUTABLE,
+                  WorkingDirectory="INSTALLDIR")
+    product.append(feature)
+    ET.indent(wix)
+    return ET.tostring(wix, encoding="unicode", xml_declaration=True) + "\n"
+
+
+def msi_table(msi, table):
+    out = subprocess.run(["msiinfo", "export", msi, table], check=True,
+                         capture_output=True, text=True).stdout
+    # Column names, column types and the table's key come first.
+    return [line.split("\t") for line in out.splitlines()[3:]]
+
+
+def set_what_wixl_cannot(msi, version):
+    queries = [
+        "UPDATE `Component` SET `Condition` = '%s' WHERE `Component` = "
+        "'Autostart'" % AUTOSTART_CONDITION.replace("'", "''"),
+        # The attributes are part of the row's key, so the row is replaced.
+        "DELETE FROM `Upgrade` WHERE `ActionProperty` = "
+        "'WIX_UPGRADE_DETECTED'",
+        "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, "
+        "`ActionProperty`) VALUES ('%s', '%s', %d, 'WIX_UPGRADE_DETECTED')" %
+        (UPGRADE_CODE, version, UPGRADE_ATTRIBUTES),
+    ]
+    for query in queries:
+        subprocess.run(["msibuild", msi, "-q", query], check=True,
+                       stdout=subprocess.DEVNULL)
+    # msibuild has exited 0 after a query failed; read the result back.
+    conditions = {row[0]: row[4] for row in msi_table(msi, "Component")}
+    upgrades = {row[6]: row for row in msi_table(msi, "Upgrade")}
+    expected = [UPGRADE_CODE, "", version, "", str(UPGRADE_ATTRIBUTES), "",
+                "WIX_UPGRADE_DETECTED"]
+    if conditions.get("Autostart") != AUTOSTART_CONDITION or \
+            upgrades.get("WIX_UPGRADE_DETECTED") != expected:
+        raise BundleError("msibuild did not set the autostart condition and "
+                          "the upgrade row of %s" % msi)
+
+
+def build_msi(bundle, info, icon, out):
+    folder = read_bundle(bundle)
+    if EXECUTABLE not in folder.files:
+        raise BundleError("%s holds no %s" % (bundle, EXECUTABLE))
+    version = product_version(info)
+    out_dir = os.path.dirname(os.path.abspath(out))
+    # Built beside the output and moved into place whole, so a failed run
+    # never leaves a package under the final name.
+    with tempfile.TemporaryDirectory(dir=out_dir, prefix=".msi-") as work:
+        # wixl reads sources relative to the document's folder.
+        shutil.copyfile(icon, os.path.join(work, "lanternquill.ico"))
+        source = os.path.join(work, "lanternquill.wxs")
+        with open(source, "w", encoding="utf-8") as f:
+            f.write(wix_source(folder, info, os.path.abspath(bundle),
+                               os.path.join(work, "lanternquill.ico"), work))
+        msi = os.path.join(work, "package.msi")
+        subprocess.run(["wixl", "-o", msi, source], check=True)
+        set_what_wixl_cannot(msi, version)
+        os.replace(msi, out)
+
+
+def build_zip(bundle, out):
+    """The bundle under one folder named Lanternquill. zipfile marks
+    non-ASCII names as UTF-8, which Windows reads as such; Info-ZIP's zip
+    leaves them unmarked, and Windows then decodes them in its OEM code page
+    into different names."""
+    folder = read_bundle(bundle)
+    partial = out + ".partial"
+    with zipfile.ZipFile(partial, "w", zipfile.ZIP_DEFLATED) as archive:
+        add_to_zip(archive, bundle, folder)
+    os.replace(partial, out)
+
+
+def add_to_zip(archive, bundle, folder):
+    archive.write(os.path.join(bundle, folder.rel),
+                  "/".join(filter(None, [PRODUCT, folder.rel])) + "/")
+    for rel in folder.files:
+        archive.write(os.path.join(bundle, rel), PRODUCT + "/" + rel)
+    for child in folder.folders:
+        add_to_zip(archive, bundle, child)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("kind", choices=["msi", "zip"])
+    parser.add_argument("--bundle", required=True)
+    parser.add_argument("--info")
+    parser.add_argument("--icon")
+    parser.add_argument("--out", required=True)
+    args = parser.parse_args()
+    try:
+        if args.kind == "zip":
+            build_zip(args.bundle, args.out)
+            return
+        with open(args.info, encoding="utf-8") as f:
+            info = json.load(f)
+        build_msi(args.bundle, info, args.icon, args.out)
+    except (BundleError, subprocess.CalledProcessError) as error:
+        print("packaging: %s" % error, file=sys.stderr)
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,379 @@
+#!/usr/bin/env python3
+"""Installs what scripts/package makes under Wine, in fresh private prefixes.
+
+Three packages, each built by scripts/package: "newer" (1.0.0.2, unsigned),
+"real" (the default version with an engine and plugins that carry a vendor's
+signature, a thousand-file UI bundle, signed with PEM files) and "plain" (the
+default version, signed with a PFX; built last, it leaves the build folder at
+its default version).
+
+Usage: install_test.py [--work DIR] [TestCase ...]
+"""
+
+import argparse
+import hashlib
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import unittest
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tests", "host"))
+
+from end_to_end_test import (CONFIG, Host, HostTestCase,  # noqa: E402
+                             eventually, host_lines)
+import lanternquill_port as lq  # noqa: E402
+
+BUILD = os.path.join(ROOT, "build", "windows")
+PACKAGES = {}
+UNSIGNED = ("No certificate given (LQ_SIGN_CERT and LQ_SIGN_KEY, or "
+            "LQ_SIGN_PFX): the packages are unsigned.")
+VENDOR = ["flutter_windows.dll", "screen_retriever_windows_plugin.dll",
+          "system_tray_plugin.dll", "window_manager_plugin.dll"]
+RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+
+
+def work(*parts):
+    return os.path.join(CONFIG["work"], *parts)
+
+
+def run_package(env, timeout=1800, cwd=None):
+    """scripts/package with only these LQ_ variables: status, stdout lines,
+    stderr lines."""
+    env = dict({k: v for k, v in os.environ.items()
+                if not k.startswith("LQ_")}, **env)
+    result = subprocess.run([os.path.join(ROOT, "scripts", "package")],
+                            env=env, capture_output=True, text=True,
+                            timeout=timeout, cwd=cwd)
+    return (result.returncode, result.stdout.splitlines(),
+            result.stderr.splitlines())
+
+
+def openssl(*args):
+    subprocess.run(["openssl"] + list(args), check=True, capture_output=True)
+
+
+def verifies(path):
+    return subprocess.run(["osslsigncode", "verify", "-CAfile",
+                           work("ours.pem"), "-in", path],
+                          capture_output=True).returncode == 0
+
+
+def prepare_real_inputs():
+    """The simulated engine and plugins with their import libraries, signed
+    by a vendor, and a UI bundle with awkward names and an empty folder."""
+    shutil.rmtree(work("vendor"), ignore_errors=True)
+    os.makedirs(work("vendor"))
+    for name in VENDOR:
+        subprocess.run(["osslsigncode", "sign", "-certs", work("vendor.pem"),
+                        "-key", work("vendor.key"), "-in",
+                        os.path.join(BUILD, "bundle", name), "-out",
+                        work("vendor", name)], check=True,
+                       capture_output=True)
+    for folder in ("sim/engine", "sim/plugins"):
+        for name in os.listdir(os.path.join(BUILD, folder)):
+            if name.endswith(".dll.a"):
+                shutil.copy(os.path.join(BUILD, folder, name), work("vendor"))
+    shutil.rmtree(work("ui"), ignore_errors=True)
+    os.makedirs(work("ui", "flutter_assets", "shaders", "empty"))
+    for name in ("icudtl.dat", "app.so"):
+        with open(work("ui", name), "w") as f:
+            f.write("real " + name)
+    for i in range(1000):
+        folder = work("ui", "flutter_assets", "assets", "group %02d" % (i % 25))
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "image [%d] & \u00fc.png" % i),
+                  "w") as f:
+            f.write("asset %d" % i)
+
+
+def setUpModule():
+    for name in ("ours", "vendor"):
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                "-keyout", work(name + ".key"), "-out", work(name + ".pem"),
+                "-subj", "/CN=" + name)
+    openssl("pkcs12", "-export", "-inkey", work("ours.key"), "-in",
+            work("ours.pem"), "-out", work("ours.pfx"), "-passout",
+            "pass:pass word")
+    builds = [
+        ("newer", "1.0.0.2", {"LQ_VERSION": "1.0.0.2"}),
+        ("real", "1.0.0.1", {"LQ_ENGINE_DIR": work("vendor"),
+                             "LQ_PLUGINS_DIR": work("vendor"),
+                             "LQ_DATA_DIR": work("ui"),
+                             "LQ_SIGN_CERT": work("ours.pem"),
+                             "LQ_SIGN_KEY": work("ours.key")}),
+        ("plain", "1.0.0.1", {"LQ_SIGN_PFX": work("ours.pfx"),
+                              "LQ_SIGN_PASSWORD": "pass word"}),
+    ]
+    for name, version, env in builds:
+        if name == "real":
+            prepare_real_inputs()
+        status, stdout, stderr = run_package(
+            dict(env, LQ_PACKAGE_DIR=work("packages", name)))
+        if status != 0:
+            raise AssertionError("scripts/package for %s failed:\n%s" %
+                                 (name, "\n".join(stderr)))
+        base = work("packages", name, "Lanternquill-" + version)
+        PACKAGES[name] = {"msi": base + ".msi",
+                          "zip": base + "-portable.zip", "stdout": stdout}
+
+
+def digest(data):
+    return data if data is None else hashlib.sha256(data).hexdigest()[:16]
+
+
+def zip_files(path):
+    """The portable zip as {path under Lanternquill/: digest}, folders
+    None."""
+    with zipfile.ZipFile(path) as z:
+        return {e.filename.rstrip("/"): None if e.is_dir() else
+                digest(z.read(e)) for e in z.infolist()}
+
+
+def tree(root, under=""):
+    """A folder as {path: digest}, folders None, paths prefixed by under."""
+    found = {under: None} if under else {}
+    for folder, dirs, files in os.walk(root):
+        rel = os.path.relpath(folder, root).replace(os.sep, "/")
+        prefix = "/".join(p for p in (under, rel) if p and p != ".")
+        for name in dirs:
+            found[prefix + "/" + name if prefix else name] = None
+        for name in files:
+            with open(os.path.join(folder, name), "rb") as f:
+                found[prefix + "/" + name if prefix else name] = \
+                    digest(f.read())
+    return found
+
+
+def paths(root):
+    return {os.path.relpath(os.path.join(folder, name), root)
+            for folder, dirs, files in os.walk(root) for name in dirs + files}
+
+
+def differences(found, expected):
+    return sorted((path, found.get(path, "absent"),
+                   expected.get(path, "absent"))
+                  for path in set(found) | set(expected)
+                  if found.get(path, "absent") != expected.get(path, "absent"))
+
+
+def shortcut(path):
+    """Target, working folder and icon of a shell link: the header, the
+    optional item-ID list, the link info's local path, then the counted
+    strings (UTF-16, as Wine writes them)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    pos = 0x4C
+    if flags & 0x1:
+        pos += 2 + struct.unpack_from("<H", data, pos)[0]
+    target = None
+    if flags & 0x2:
+        size, _, info_flags, _, base = struct.unpack_from("<5I", data, pos)
+        if info_flags & 0x1:
+            target = data[pos + base:data.index(b"\0", pos + base)].decode()
+        pos += size
+    strings = {}
+    for bit in (0x4, 0x8, 0x10, 0x20, 0x40):
+        if flags & bit:
+            count = 2 * struct.unpack_from("<H", data, pos)[0]
+            # Wine counts the terminating NUL as well.
+            strings[bit] = data[pos + 2:pos + 2 + count].decode(
+                "utf-16-le").rstrip("\0")
+            pos += 2 + count
+    return target, strings.get(0x10), strings.get(0x40)
+
+
+class InstallTestCase(HostTestCase):
+    """A fresh prefix per scenario: what one install leaves decides the
+    next."""
+
+    @classmethod
+    def setUpClass(cls):
+        path = work(cls.prefix_name)
+        subprocess.run(["wineserver", "-k"], capture_output=True,
+                       env=dict(os.environ, WINEPREFIX=path))
+        shutil.rmtree(path, ignore_errors=True)
+        super().setUpClass()
+        cls.drive = os.path.join(path, "drive_c")
+        [cls.user] = [u for u in os.listdir(os.path.join(cls.drive, "users"))
+                      if u != "Public"]
+        cls.profile = "users/%s/AppData/" % cls.user
+        cls.install_dir = os.path.join(cls.drive, cls.profile,
+                                       "Local/Programs/Lanternquill")
+        cls.exe_win = "C:\\users\\%s\\AppData\\Local\\Programs\\" \
+            "Lanternquill\\lanternquill.exe" % cls.user
+
+    def msiexec(self, *args):
+        return self.prefix.run(["msiexec"] + list(args) + ["/qn"],
+                               timeout=300).returncode
+
+    def registry(self, key):
+        """{key: {value name: data}} of a key and its subkeys; {} when the
+        key does not exist."""
+        result = self.prefix.run(["reg", "query", key, "/s"])
+        found, current = {}, None
+        for line in result.stdout.decode("utf-8", "replace").splitlines():
+            if line.startswith("HKEY_"):
+                current = found.setdefault(line.strip(), {})
+            elif line.startswith("    ") and current is not None:
+                fields = line.strip().split("    ") + [""]
+                current[fields[0]] = fields[2]
+        return found if result.returncode == 0 else {}
+
+    def run_value(self):
+        key = "HKEY_CURRENT_USER" + RUN_KEY[len("HKCU"):]
+        return self.registry(RUN_KEY).get(key, {}).get("Lanternquill")
+
+    def products(self):
+        """Our "Installed apps" entries: (version, publisher)."""
+        return [(v["DisplayVersion"], v["Publisher"]) for k, v in
+                self.registry("HKLM\\Software\\Microsoft\\Windows\\"
+                              "CurrentVersion\\Installer\\UserData").items()
+                if k.endswith("\\InstallProperties") and
+                v.get("DisplayName") == "Lanternquill"]
+
+    def assertInstalled(self, package, version):
+        """Exactly the package's files, and one entry of its version."""
+        expected = zip_files(PACKAGES[package]["zip"])
+        found = eventually(lambda: tree(self.install_dir, "Lanternquill"),
+                           lambda found: found == expected)
+        self.assertEqual(differences(found, expected), [])
+        self.assertEqual(self.products(), [(version, "Lanternquill")])
+
+
+class InstallTest(InstallTestCase):
+    prefix_name = "install"
+
+    def test_installs_runs_and_uninstalls_without_a_trace(self):
+        before = paths(self.drive)
+        self.assertEqual(self.msiexec("/i", PACKAGES["real"]["msi"],
+                                      "AUTOSTART=1"), 0)
+        self.assertInstalled("real", "1.0.1")
+
+        # The real UI bundle and the vendor's binaries as given, our exe
+        # signed; the build's own exe stays unsigned.
+        installed = tree(self.install_dir)
+        expected = dict(tree(work("ui"), "data"),
+                        **{k: v for k, v in tree(work("vendor")).items()
+                           if k in VENDOR})
+        self.assertEqual(differences(
+            {k: v for k, v in installed.items() if k in expected}, expected),
+            [])
+        self.assertTrue(verifies(os.path.join(self.install_dir,
+                                              "lanternquill.exe")))
+        self.assertFalse(verifies(os.path.join(BUILD, "bundle",
+                                               "lanternquill.exe")))
+
+        # Nothing outside the user's own folders but the installer's cache.
+        allowed = (self.profile + "Local/Programs",
+                   self.profile + "Roaming/Microsoft/Installer",
+                   self.profile + "Roaming/Microsoft/Windows/Start Menu/"
+                   "Programs/Lanternquill.lnk", "windows/Installer")
+        self.assertEqual([p for p in paths(self.drive) - before
+                          if not p.startswith(allowed)], [])
+        self.assertEqual(
+            shortcut(os.path.join(self.drive, allowed[2])),
+            (self.exe_win, self.exe_win[:-len("lanternquill.exe")], None))
+        self.assertEqual(self.run_value(), '"%s"' % self.exe_win)
+        [icon] = [v["ProductIcon"] for v in self.registry(
+            "HKCU\\Software\\Microsoft\\Installer\\Products").values()
+            if v.get("ProductName") == "Lanternquill"]
+        with open(os.path.join(self.drive, *icon[3:].split("\\")), "rb") as f:
+            self.assertEqual(digest(f.read()), tree(
+                os.path.join(ROOT, "resources"))["app_icon.ico"])
+
+        host = Host(self.prefix, self.install_dir)
+        self.addCleanup(host.kill)
+        self.assertEqual(host.connect().call("checkAccessibility"),
+                         (lq.STATUS_OK, lq.success_bytes(True)))
+        self.assertEqual(host.close(), ((lq.STATUS_OK, b""), 0))
+        self.assertEqual(host_lines(host.stderr), [])
+
+        self.assertEqual(self.msiexec("/x", PACKAGES["real"]["msi"]), 0)
+        # The installer's own cache folders stay, empty.
+        expected = before | {self.profile + "Roaming/Microsoft/Installer",
+                             "windows/Installer"}
+        after = eventually(lambda: paths(self.drive),
+                           lambda now: now == expected)
+        self.assertEqual(after ^ expected, set())
+        self.assertEqual(self.registry("HKCU\\Software\\Lanternquill"), {})
+        self.assertIsNone(self.run_value())
+        self.assertEqual(self.products(), [])
+
+
+class UpgradeTest(InstallTestCase):
+    prefix_name = "upgrade"
+
+    def test_later_packages_replace_and_earlier_ones_are_refused(self):
+        steps = [
+            ("first install", "plain", ["AUTOSTART=1"], "plain", "1.0.1"),
+            # A rebuild of the installed version has a new product code; it
+            # replaces the installed one, old files and all.
+            ("same version rebuilt", "real", [], "real", "1.0.1"),
+            # Only the build number is later.
+            ("upgrade", "newer", [], "newer", "1.0.2"),
+            ("same package again", "newer", [], "newer", "1.0.2"),
+            # Refused; under Wine the exit code says nothing reliable.
+            ("downgrade", "plain", [], "newer", "1.0.2"),
+        ]
+        for name, package, args, expected, version in steps:
+            with self.subTest(name):
+                status = self.msiexec("/i", PACKAGES[package]["msi"], *args)
+                if name != "downgrade":
+                    self.assertEqual(status, 0)
+                self.assertInstalled(expected, version)
+                # Each install decides: only the first asked for it.
+                self.assertEqual(self.run_value() is not None, bool(args))
+
+
+class PackageScriptTest(unittest.TestCase):
+    def test_signs_when_asked_and_refuses_half_a_certificate(self):
+        for name, signed in (("newer", False), ("real", True),
+                             ("plain", True)):
+            with self.subTest(name):
+                package = PACKAGES[name]
+                with zipfile.ZipFile(package["zip"]) as z:
+                    exe = z.extract("Lanternquill/lanternquill.exe",
+                                    work("packages", name, "extracted"))
+                self.assertEqual((verifies(package["msi"]), verifies(exe),
+                                  package["stdout"].count(UNSIGNED)),
+                                 (signed, signed, 1 - signed))
+        # Each run's bundle holds only its own UI data.
+        self.assertEqual(
+            sorted(p for p in zip_files(PACKAGES["plain"]["zip"])
+                   if p.startswith("Lanternquill/data/")),
+            ["Lanternquill/data/app.so", "Lanternquill/data/flutter_assets",
+             "Lanternquill/data/flutter_assets/AssetManifest.json",
+             "Lanternquill/data/icudtl.dat"])
+
+        together = "package: LQ_SIGN_CERT and LQ_SIGN_KEY are needed together"
+        for env, line in [
+                ({"LQ_SIGN_CERT": work("ours.pem")}, together),
+                ({"LQ_SIGN_KEY": work("ours.key")}, together),
+                # Relative to where the script was started.
+                ({"LQ_SIGN_PFX": "none.pfx"},
+                 "package: cannot read LQ_SIGN_PFX=" + work("none.pfx"))]:
+            with self.subTest(env=sorted(env)):
+                self.assertEqual(run_package(env, timeout=60, cwd=work()),
+                                 (1, [], [line]))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--work", default=os.path.join(ROOT, "build",
+                                                       "package-test"))
+    args, rest = parser.parse_known_args()
+    CONFIG.update(work=os.path.abspath(args.work))
+    os.makedirs(CONFIG["work"], exist_ok=True)
+    # No menu entries in the desktop of the user running the tests.
+    os.environ["WINEDLLOVERRIDES"] = "mscoree=d;mshtml=d;winemenubuilder.exe=d"
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
