@@ -68,6 +68,16 @@ def eventually(read, done, timeout=30.0, interval=0.05):
     return value
 
 
+def read_log(path):
+    """The lines a program running under Wine has written to `path` so far
+    (none before it creates the file)."""
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
@@ -285,12 +295,17 @@ class StartupTest(HostTestCase):
             watcher = self.prefix.popen(
                 [CONFIG["probe"], "watch", windows_path(trace_path), "30000"],
                 stdout=watched_file, stderr=subprocess.DEVNULL)
+        self.addCleanup(watcher.kill)
+        # A host started before the watcher looks could show its window
+        # unseen.
+        self.assertEqual(eventually(lambda: read_log(watched_path)[:1],
+                                    lambda lines: lines == ["watching"]),
+                         ["watching"])
         host = Host(self.prefix, CONFIG["bundle"], work=trace_dir)
         self.addCleanup(host.kill)
         host.connect()
         watcher.wait(timeout=60)
-        with open(watched_path, "rb") as f:
-            watched = json.loads(f.read().decode())
+        watched = json.loads(read_log(watched_path)[-1])
 
         # The window exists hidden before the first frame and is visible only
         # once the engine has reported it.
@@ -453,14 +468,6 @@ def parse_events(lines):
 def read_events(log_path):
     with open(log_path) as f:
         return parse_events(f)
-
-
-def read_log(log_path):
-    try:
-        with open(log_path) as f:
-            return f.read().splitlines()
-    except FileNotFoundError:
-        return []
 
 
 def key_events(events):

@@ -10,9 +10,10 @@
 //                                  it reads back there; prints it as JSON
 //   input_probe query              the top-level window, the cursor and the
 //                                  engine-claimed message's result, as JSON
-//   input_probe watch <trace> <ms> waits for the window and reports whether
-//                                  it was hidden first and whether the trace
-//                                  held "NextFrameCallback" when it appeared
+//   input_probe watch <trace> <ms> prints "watching", then waits for the
+//                                  window and reports whether it was hidden
+//                                  first and whether the trace held
+//                                  "NextFrameCallback" when it appeared
 
 #include <windows.h>
 
@@ -219,6 +220,10 @@ bool TraceHasNextFrame(const char* path) {
 int RunWatch(const char* trace_path, int timeout_ms) {
   bool seen_hidden = false;
   bool next_frame_before_hidden = false;
+  // Tells the caller that the window cannot appear unseen any more, so it
+  // starts the host only now.
+  std::printf("watching\n");
+  std::fflush(stdout);
   const DWORD start = ::GetTickCount();
   while (static_cast<int>(::GetTickCount() - start) < timeout_ms) {
     HWND window = ::FindWindowW(kClassName, nullptr);
