@@ -76,6 +76,16 @@ def eventually(read, done, timeout=30.0, interval=0.05):
     return value
 
 
+def read_log(path):
+    """The lines a program running under Wine has written to `path` so far
+    (none before it creates the file)."""
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read().splitlines()
+    except FileNotFoundError:
+        return []
+
+
 def windows_path(path):
     if DESKTOP:
         return os.path.abspath(path)
@@ -290,7 +300,18 @@ class HostTestCase(unittest.TestCase):
         the last value seen."""
         self.assertEqual(
             eventually(read, lambda value: value == expected, timeout),
-            expected)
+            expected, "the value read last, after waiting %g s" % timeout)
+
+    def await_window(self, done, timeout=30.0):
+        """The host's window as the probe sees it, once it exists and
+        `done(window)` holds or `timeout` seconds pass; the caller asserts on
+        it. The X server maps, places and focuses windows in its own time."""
+        return eventually(self.query_window,
+                          lambda window: window["found"] and done(window),
+                          timeout)
+
+    def cursor(self):
+        return self.query_window()["cursor"]
 
 
 class StartupTest(HostTestCase):
@@ -302,12 +323,17 @@ class StartupTest(HostTestCase):
             watcher = self.prefix.popen(
                 [CONFIG["probe"], "watch", windows_path(trace_path), "30000"],
                 stdout=watched_file, stderr=subprocess.DEVNULL)
+        self.addCleanup(watcher.kill)
+        # A host started before the watcher looks could show its window
+        # unseen.
+        self.assertEqual(eventually(lambda: read_log(watched_path)[:1],
+                                    lambda lines: lines == ["watching"]),
+                         ["watching"])
         host = Host(self.prefix, CONFIG["bundle"], work=trace_dir)
         self.addCleanup(host.kill)
         host.connect()
         watcher.wait(timeout=60)
-        with open(watched_path, "rb") as f:
-            watched = json.loads(f.read().decode())
+        watched = json.loads(read_log(watched_path)[-1])
 
         # The window exists hidden before the first frame and is visible only
         # once the engine has reported it.
@@ -315,7 +341,8 @@ class StartupTest(HostTestCase):
                                    "next_frame_while_hidden": False,
                                    "next_frame_when_visible": True})
 
-        window = self.query_window()
+        window = self.await_window(
+            lambda w: w["visible"] and w["rect"] == [10, 10, 1280, 720])
         self.assertEqual(window["class"], "FLUTTER_RUNNER_WIN32_WINDOW")
         self.assertEqual(window["title"], "Lanternquill")
         self.assertEqual(window["rect"], [10, 10, 1280, 720])
@@ -416,8 +443,10 @@ class DpiTest(HostTestCase):
     def test_scales_the_window_to_120_dpi(self):
         host = self.start_host()
         host.connect()
-        window = self.query_window()
+        window = self.await_window(
+            lambda w: w["visible"] and w["rect"] == [12, 12, 1600, 900])
         host.close()
+        self.assertTrue(window["visible"])
         self.assertEqual(window["rect"], [12, 12, 1600, 900])
         controller = [e for e in host.trace()
                       if e["call"] == "FlutterDesktopViewControllerCreate"][0]
@@ -451,18 +480,22 @@ WM_KEYUP, WM_SYSKEYUP = 0x101, 0x105
 LLKHF_INJECTED = 0x10
 
 
-def read_events(log_path):
+def parse_events(lines):
     events = []
-    with open(log_path) as f:
-        for line in f:
-            parts = line.split()
-            if not parts or parts[0] not in ("key", "mouse"):
-                continue
-            fields = {k: int(v, 16) if k in ("msg", "vk", "scan", "flags",
-                                              "data") else int(v)
-                      for k, v in (p.split("=") for p in parts[1:])}
-            events.append((parts[0], fields))
+    for line in lines:
+        parts = line.split()
+        if not parts or parts[0] not in ("key", "mouse"):
+            continue
+        fields = {k: int(v, 16) if k in ("msg", "vk", "scan", "flags",
+                                          "data") else int(v)
+                  for k, v in (p.split("=") for p in parts[1:])}
+        events.append((parts[0], fields))
     return events
+
+
+def read_events(log_path):
+    with open(log_path) as f:
+        return parse_events(f)
 
 
 def key_events(events):
@@ -492,29 +525,36 @@ class InputChannelTest(HostTestCase):
     """Every method of the input channel through the port: the exact reply
     bytes, and the events the probe's hooks saw."""
 
+    # Inside the host's client area: clicks there never land on a frame or
+    # caption, whose clicks would start a move loop.
+    START = [640, 400]
+
     def setUp(self):
         self.log = os.path.join(
             tempfile.mkdtemp(prefix="lq-e2e-", dir=CONFIG["work"]),
             "events.log")
         self.hooks = self.prefix.popen(
             [CONFIG["probe"], "hooks", windows_path(self.log)],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
         self.addCleanup(self.stop_hooks)
-        deadline = time.monotonic() + 30
-        while not self.probe_ready():
-            self.assertLess(time.monotonic(), deadline, "probe not ready")
-            time.sleep(0.1)
+        self.assertIn("ready", eventually(lambda: read_log(self.log),
+                                          lambda lines: "ready" in lines))
+        # Placed before the host's window exists: the events the X server
+        # sends when it maps the window carry the pointer's position then, and
+        # the host may handle them after its first move has already begun.
+        self.place_cursor(*self.START)
         self.host = self.start_host()
         self.port = self.host.connect()
-        self.mark = 0
-
-    def probe_ready(self):
-        if not os.path.exists(self.log):
-            return False
-        with open(self.log) as f:
-            return "ready" in f.read()
+        window = self.await_window(
+            lambda w: w["visible"] and w["cursor"] == self.START)
+        self.assertTrue(window["visible"])
+        self.assertEqual(window["cursor"], self.START)
+        self.marks = 0
+        self.new_events()
 
     def stop_hooks(self):
+        self.hooks.stdin.close()
         if self.hooks.poll() is None:
             self.hooks.send_signal(signal.SIGTERM)
             try:
@@ -523,27 +563,29 @@ class InputChannelTest(HostTestCase):
                 self.hooks.kill()
 
     def new_events(self):
-        """Events logged since the last call; the hooks see injected input
-        before SendInput returns, so they are in the log by the reply."""
-        time.sleep(0.3)
-        events = read_events(self.log)
-        fresh = events[self.mark:]
-        self.mark = len(events)
-        return fresh
+        """Events logged since the last call. The hooks log a marker after
+        every event injected before it, so the marker's line closes the
+        call's events however long the hooks take to see them."""
+        self.marks += 1
+        mark = "mark %d" % self.marks
+        self.hooks.stdin.write((mark + "\n").encode())
+        self.hooks.stdin.flush()
+        lines = eventually(lambda: read_log(self.log),
+                           lambda lines: mark in lines)
+        self.assertIn(mark, lines)
+        end = lines.index(mark)
+        begin = (lines.index("mark %d" % (self.marks - 1))
+                 if self.marks > 1 else 0)
+        return parse_events(lines[begin:end])
 
     def call(self, method, arguments=None):
         return self.port.call(method, arguments)
 
     def place_cursor(self, x, y):
-        """Moves the cursor to (x, y) whatever it was before: pushed into the
-        top-left corner first, which the desktop holds it at."""
-        ok_null = (0, b"\x00\x00")
-        self.assertEqual(
-            self.call("mouseMove", {"dx": -100000.0, "dy": -100000.0}),
-            ok_null)
-        self.assertEqual(self.call("mouseMove", {"dx": float(x),
-                                                 "dy": float(y)}), ok_null)
-        self.assertEqual(self.query_window()["cursor"], [x, y])
+        """Puts the cursor at (x, y) from the probe, which waits until the
+        position reads back."""
+        self.assertEqual(self.probe("place", str(x), str(y))["cursor"],
+                         [x, y])
 
     def test_every_method_replies_exactly_and_injects_what_it_says(self):
         ok_null = (lq.STATUS_OK, lq.success_bytes(None))
@@ -595,10 +637,6 @@ class InputChannelTest(HostTestCase):
             ("MouseClick", None, not_implemented, [], []),
             ("", None, not_implemented, [], []),
         ]
-        # Clicks land where the cursor is: inside the host's client area,
-        # never on a frame or caption whose clicks would start a move loop.
-        self.place_cursor(640, 400)
-        self.new_events()
         for method, arguments, reply, keys, mouse in table:
             with self.subTest(method=method, arguments=arguments):
                 self.assertEqual(self.call(method, arguments), reply)
@@ -610,16 +648,20 @@ class InputChannelTest(HostTestCase):
         self.assertEqual(host_lines(self.host.stderr), [])
 
     def test_moves_the_cursor_by_truncated_amounts(self):
-        self.place_cursor(300, 300)
-        start = [300, 300]
-        self.assertEqual(self.call("mouseMove", {"dx": 37.9, "dy": -12.9}),
-                         (0, b"\x00\x00"))
-        self.assertEqual(self.query_window()["cursor"],
-                         [start[0] + 37, start[1] - 12])
-        self.assertEqual(self.call("mouseMove", {"dx": 0.7, "dy": -0.7}),
-                         (0, b"\x00\x00"))
-        self.assertEqual(self.query_window()["cursor"],
-                         [start[0] + 37, start[1] - 12])
+        # Where the cursor is after each move, from the start. A position
+        # that must not change cannot be waited for, so the last move comes
+        # back to the start: a sub-pixel step that moved or accumulated would
+        # leave it off by one.
+        moves = [((37.9, -12.9), (37, -12)),
+                 ((0.7, -0.7), (37, -12)),
+                 ((0.7, -0.7), (37, -12)),
+                 ((-37.0, 12.0), (0, 0))]
+        for (dx, dy), (x, y) in moves:
+            with self.subTest(dx=dx, dy=dy):
+                self.assertEqual(self.call("mouseMove", {"dx": dx, "dy": dy}),
+                                 (0, b"\x00\x00"))
+                self.assertEventuallyEqual(
+                    self.cursor, [self.START[0] + x, self.START[1] + y])
 
     def test_other_channels_and_undecodable_messages(self):
         # Only the exact channel name is served.

@@ -2,12 +2,18 @@
 // and what the host's window looks like, from a separate process.
 //
 //   input_probe hooks <log>        low-level keyboard and mouse hooks; one
-//                                  line per event, flushed, until killed
+//                                  line per event, flushed, until killed; a
+//                                  line "mark <n>" on its standard input
+//                                  injects a marker that the log shows as
+//                                  "mark <n>" after every earlier event
+//   input_probe place <x> <y>      puts the cursor at (x, y) and waits until
+//                                  it reads back there; prints it as JSON
 //   input_probe query              the top-level window, the cursor and the
 //                                  engine-claimed message's result, as JSON
-//   input_probe watch <trace> <ms> waits for the window and reports whether
-//                                  it was hidden first and whether the trace
-//                                  held "NextFrameCallback" when it appeared
+//   input_probe watch <trace> <ms> prints "watching", then waits for the
+//                                  window and reports whether it was hidden
+//                                  first and whether the trace held
+//                                  "NextFrameCallback" when it appeared
 
 #include <windows.h>
 
@@ -26,9 +32,32 @@ constexpr wchar_t kClaimedMessageName[] = L"LanternquillSimulatedEngineMessage";
 
 FILE* log_file = nullptr;
 
+// A marker is a press and release of a key that has no meaning, tagged in
+// its extra information with the marker's number. The hook swallows both, so
+// the window with the focus never sees them.
+constexpr WORD kMarkerKey = 0x88;
+constexpr ULONG_PTR kMarkerTag = 0x4C514D4B00000000;
+constexpr ULONG_PTR kMarkerTagMask = 0xFFFFFFFF00000000;
+
+bool IsMarker(const KBDLLHOOKSTRUCT& event) {
+  return event.vkCode == kMarkerKey &&
+         (event.dwExtraInfo & kMarkerTagMask) == kMarkerTag;
+}
+
 LRESULT CALLBACK KeyboardHook(int code, WPARAM wparam, LPARAM lparam) {
   if (code == HC_ACTION) {
     const auto* event = reinterpret_cast<KBDLLHOOKSTRUCT*>(lparam);
+    if (IsMarker(*event)) {
+      // Logged at the release, the marker's last event: whatever follows it
+      // in the log was injected after the whole marker.
+      if (wparam == WM_KEYUP) {
+        std::fprintf(
+            log_file, "mark %lu\n",
+            static_cast<unsigned long>(event->dwExtraInfo & ~kMarkerTagMask));
+        std::fflush(log_file);
+      }
+      return 1;
+    }
     std::fprintf(log_file, "key msg=0x%x vk=0x%lx scan=0x%lx flags=0x%lx\n",
                  static_cast<unsigned>(wparam), event->vkCode, event->scanCode,
                  event->flags);
@@ -49,6 +78,31 @@ LRESULT CALLBACK MouseHook(int code, WPARAM wparam, LPARAM lparam) {
   return ::CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
+void InjectMarker(unsigned long number) {
+  INPUT records[2] = {};
+  for (INPUT& record : records) {
+    record.type = INPUT_KEYBOARD;
+    record.ki.wVk = kMarkerKey;
+    record.ki.dwExtraInfo = kMarkerTag | number;
+  }
+  records[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(2, records, sizeof(INPUT));
+}
+
+// Injects a marker per "mark <n>" line of the standard input. The markers
+// come from this thread, so the hooks on the main thread see them in turn
+// after every event that was injected before the request.
+DWORD WINAPI ReadMarkerRequests(void*) {
+  char line[64];
+  while (std::fgets(line, sizeof(line), stdin) != nullptr) {
+    unsigned long number = 0;
+    if (std::sscanf(line, "mark %lu", &number) == 1) {
+      InjectMarker(number);
+    }
+  }
+  return 0;
+}
+
 int RunHooks(const char* path) {
   // The tests read the log while it grows, so it is opened for sharing.
   log_file = _fsopen(path, "w", _SH_DENYNO);
@@ -64,6 +118,12 @@ int RunHooks(const char* path) {
   }
   std::fprintf(log_file, "ready\n");
   std::fflush(log_file);
+  HANDLE reader =
+      ::CreateThread(nullptr, 0, ReadMarkerRequests, nullptr, 0, nullptr);
+  if (reader == nullptr) {
+    return 4;
+  }
+  ::CloseHandle(reader);
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     ::DispatchMessageW(&message);
@@ -87,6 +147,36 @@ std::string JsonString(const std::wstring& text) {
     }
   }
   return out + "\"";
+}
+
+// A position set from one process may be taken over by the display later than
+// the call that set it returns, and events queued before it may still move it
+// back; so the position must read back on several reads in a row, and it is
+// set again whenever it does not.
+int RunPlace(long x, long y) {
+  constexpr int kReadsInARow = 5;
+  constexpr DWORD kReadInterval = 50;
+  constexpr DWORD kTimeout = 20000;
+  POINT cursor = {};
+  int reads_in_a_row = 0;
+  const DWORD start = ::GetTickCount();
+  while (reads_in_a_row < kReadsInARow) {
+    if (::GetTickCount() - start > kTimeout) {
+      std::fprintf(stderr, "cursor stays at [%ld, %ld], not [%ld, %ld]\n",
+                   cursor.x, cursor.y, x, y);
+      return 1;
+    }
+    ::GetCursorPos(&cursor);
+    if (cursor.x == x && cursor.y == y) {
+      ++reads_in_a_row;
+    } else {
+      reads_in_a_row = 0;
+      ::SetCursorPos(x, y);
+    }
+    ::Sleep(kReadInterval);
+  }
+  std::printf("{\"cursor\": [%ld, %ld]}\n", cursor.x, cursor.y);
+  return 0;
 }
 
 int RunQuery() {
@@ -133,6 +223,10 @@ bool TraceHasNextFrame(const char* path) {
 int RunWatch(const char* trace_path, int timeout_ms) {
   bool seen_hidden = false;
   bool next_frame_before_hidden = false;
+  // Tells the caller that the window cannot appear unseen any more, so it
+  // starts the host only now.
+  std::printf("watching\n");
+  std::fflush(stdout);
   const DWORD start = ::GetTickCount();
   while (static_cast<int>(::GetTickCount() - start) < timeout_ms) {
     HWND window = ::FindWindowW(kClassName, nullptr);
@@ -164,6 +258,9 @@ int main(int argc, char** argv) {
   if (mode == "hooks" && argc == 3) {
     return RunHooks(argv[2]);
   }
+  if (mode == "place" && argc == 4) {
+    return RunPlace(std::atol(argv[2]), std::atol(argv[3]));
+  }
   if (mode == "query") {
     return RunQuery();
   }
@@ -171,6 +268,7 @@ int main(int argc, char** argv) {
     return RunWatch(argv[2], std::atoi(argv[3]));
   }
   std::fprintf(stderr,
-               "usage: input_probe hooks <log> | query | watch <trace> <ms>\n");
+               "usage: input_probe hooks <log> | place <x> <y> | query | "
+               "watch <trace> <ms>\n");
   return 2;
 }
