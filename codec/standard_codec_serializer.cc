@@ -474,6 +474,10 @@ void WriteCompoundTo(const StandardCodecSerializer& serializer,
                      stream);
       return;
     default:
+      // Only a value left valueless by an exception has no alternative.
+      // Writing nothing would put the rest of the message out of step, so
+      // like a custom value it goes out as null.
+      stream->WriteByte(kNull);
       return;
   }
 }
