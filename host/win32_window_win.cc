@@ -1,7 +1,5 @@
 #include "host/win32_window.h"
 
-#include <dwmapi.h>
-
 #include <cstdint>
 #include <utility>
 
@@ -241,5 +239,5 @@ void Win32Window::EnableNonClientScaling(HWND window) {
 }
 
 void Win32Window::ApplySystemTheme(HWND window) {
-  ApplyWindowTheme(window, &::DwmSetWindowAttribute);
+  ApplyWindowTheme(window, WindowAttributeSetter());
 }

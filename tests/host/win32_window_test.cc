@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/window_theme.h"
@@ -178,9 +179,17 @@ HRESULT WINAPI RecordAttribute(HWND /*window*/, DWORD attribute, LPCVOID value,
   return S_OK;
 }
 
+constexpr wchar_t kThemeKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+
+void SetLightTheme(DWORD value) {
+  ASSERT_EQ(
+      ::RegSetKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme",
+                        REG_DWORD, &value, sizeof(value)),
+      ERROR_SUCCESS);
+}
+
 TEST(WindowThemeTest, DarkTitleBarFollowsAppsUseLightTheme) {
-  constexpr wchar_t kKey[] =
-      L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
   struct Case {
     const wchar_t* description;
     bool write;  // false: value deleted
@@ -197,16 +206,51 @@ TEST(WindowThemeTest, DarkTitleBarFollowsAppsUseLightTheme) {
   };
   for (const Case& c : cases) {
     if (c.write) {
-      ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"AppsUseLightTheme",
-                                  c.type, &c.value, sizeof(c.value)),
-                ERROR_SUCCESS);
+      ASSERT_EQ(
+          ::RegSetKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme",
+                            c.type, &c.value, sizeof(c.value)),
+          ERROR_SUCCESS);
     } else {
-      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"AppsUseLightTheme");
+      ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme");
     }
     recorded_attributes.clear();
     ApplyWindowTheme(nullptr, &RecordAttribute);
     EXPECT_EQ(recorded_attributes, c.expected) << c.description;
   }
+}
+
+// The recorder stands in for the window's setter for one test; the value is
+// gone again afterwards.
+class RecordedTheme {
+ public:
+  RecordedTheme() : replaced_(ReplaceWindowAttributeSetter(&RecordAttribute)) {
+    recorded_attributes.clear();
+  }
+  ~RecordedTheme() {
+    ReplaceWindowAttributeSetter(replaced_);
+    ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kThemeKey, L"AppsUseLightTheme");
+  }
+  RecordedTheme(const RecordedTheme&) = delete;
+  RecordedTheme& operator=(const RecordedTheme&) = delete;
+
+ private:
+  SetWindowAttributeFunction replaced_;
+};
+
+TEST_F(Win32WindowTest, ReadsTheThemeAgainOnEveryColorizationChange) {
+  RecordedTheme theme;
+  SetLightTheme(1);
+  TestWindow window;
+  ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
+  for (DWORD light : {0, 1, 0}) {
+    SetLightTheme(light);
+    EXPECT_EQ(::SendMessageW(window.GetHandle(), WM_DWMCOLORIZATIONCOLORCHANGED,
+                             0, 0),
+              0);
+  }
+  const std::vector<std::pair<DWORD, BOOL>> expected = {
+      {20, FALSE}, {20, TRUE}, {20, FALSE}, {20, TRUE}};
+  EXPECT_EQ(recorded_attributes, expected);
 }
 
 }  // namespace
