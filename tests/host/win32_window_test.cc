@@ -5,6 +5,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,7 @@ constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
 class TestWindow : public Win32Window {
  public:
   bool created_result = true;
+  bool destroyed_throws = false;
   int created_calls = 0;
   int destroyed_calls = 0;
 
@@ -31,7 +33,12 @@ class TestWindow : public Win32Window {
     ++created_calls;
     return created_result;
   }
-  void OnDestroyed() override { ++destroyed_calls; }
+  void OnDestroyed() override {
+    ++destroyed_calls;
+    if (destroyed_throws) {
+      throw std::bad_alloc();
+    }
+  }
 };
 
 bool ClassRegistered() {
@@ -120,16 +127,21 @@ TEST_F(Win32WindowTest,
   EXPECT_FALSE(ClassRegistered());
 }
 
+// Also when OnDestroyed throws: the loop must not go on without a window.
 TEST_F(Win32WindowTest, PostsTheQuitMessageOnDestroyOnlyWhenAsked) {
   for (bool quit : {false, true}) {
-    TestWindow window;
-    ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
-    window.SetQuitOnDestroy(quit);
-    const int destroyed_before = window.destroyed_calls;
-    ::DestroyWindow(window.GetHandle());
-    EXPECT_EQ(window.GetHandle(), nullptr);
-    EXPECT_EQ(window.destroyed_calls, destroyed_before + 1);
-    EXPECT_EQ(QuitPosted(), quit);
+    for (bool throws : {false, true}) {
+      TestWindow window;
+      ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
+      window.SetQuitOnDestroy(quit);
+      window.destroyed_throws = throws;
+      const int destroyed_before = window.destroyed_calls;
+      ::DestroyWindow(window.GetHandle());
+      EXPECT_EQ(window.GetHandle(), nullptr);
+      EXPECT_EQ(window.destroyed_calls, destroyed_before + 1);
+      EXPECT_EQ(QuitPosted(), quit) << "throws: " << throws;
+      window.destroyed_throws = false;
+    }
   }
 }
 
