@@ -20,10 +20,10 @@ endforeach()
 
 # Creates real windows, so it runs like the tests above, on the private
 # display and prefix.
-add_executable(win32_window_test win32_window_test.cc)
-target_link_libraries(win32_window_test PRIVATE lq::host_window lq::host_engine
-  lq::messaging lq_engine_call_recorder lq::recording_engine ${LQ_GMOCK}
-  ${LQ_GTEST_MAIN})
+add_executable(win32_window_test win32_window_test.cc flutter_window_test.cc)
+target_link_libraries(win32_window_test PRIVATE lq::host_flutter_window
+  lq::host_window lq::host_engine lq::messaging lq_engine_call_recorder
+  lq::recording_engine ${LQ_GMOCK} ${LQ_GTEST_MAIN})
 lq_set_warnings(win32_window_test)
 lq_link_static_runtime(win32_window_test)
 add_test(NAME win32_window_test
