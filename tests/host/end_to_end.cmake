@@ -6,7 +6,8 @@ lq_set_warnings(input_probe)
 lq_link_static_runtime(input_probe)
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-foreach(test_case StartupTest ArgumentsTest DpiTest FailureTest InputChannelTest)
+foreach(test_case StartupTest ArgumentsTest DpiTest FailureTest InputChannelTest
+    WindowMessageTest)
   add_test(NAME end_to_end_${test_case}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end_test.py
       --bundle ${CMAKE_BINARY_DIR}/bundle
