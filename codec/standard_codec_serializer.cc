@@ -392,11 +392,23 @@ void WriteTypeAndSize(uint8_t type, size_t size, Writer* stream) {
 }
 
 template <typename Writer>
+bool WriteScalarTo(const EncodableValue& value, Writer* stream);
+
+template <typename Writer>
+void WriteCompoundTo(const StandardCodecSerializer& serializer,
+                     const EncodableValue& value, Writer* stream);
+
+template <typename Writer>
 void WriteValueTo(const StandardCodecSerializer& serializer,
-                  const EncodableValue& value, Writer* stream);
+                  const EncodableValue& value, Writer* stream) {
+  if (!WriteScalarTo(value, stream)) {
+    WriteCompoundTo(serializer, value, stream);
+  }
+}
 
 // An element, key or value of a list or map: through the virtual call, or
-// directly where that would land here anyway.
+// directly where that would land here anyway. The scalars, which lists and
+// maps mostly hold, are written in the loop itself, without a call each.
 template <typename Writer>
 void WriteNested(const StandardCodecSerializer& serializer,
                  const EncodableValue& value, Writer* stream) {
@@ -422,9 +434,9 @@ void WriteTypedList(uint8_t type, const std::vector<T>& list, Writer* stream) {
   }
 }
 
-// Typed lists, lists, maps and custom values: kept apart from the scalars
-// and strings so that those stay small enough to be inlined into the loops
-// over elements, which mostly hold them.
+// Typed lists, lists, maps, custom values and a valueless value: kept apart
+// from the scalars and strings so that those stay small enough to be inlined
+// into the loops over elements, which mostly hold them.
 template <typename Writer>
 void WriteCompoundTo(const StandardCodecSerializer& serializer,
                      const EncodableValue& value, Writer* stream) {
@@ -482,22 +494,23 @@ void WriteCompoundTo(const StandardCodecSerializer& serializer,
   }
 }
 
+// Null, bools, numbers and strings; false, with nothing written, for any
+// other value. Not recursive, so that the loops over elements can inline it.
 template <typename Writer>
-void WriteValueTo(const StandardCodecSerializer& serializer,
-                  const EncodableValue& value, Writer* stream) {
+inline bool WriteScalarTo(const EncodableValue& value, Writer* stream) {
   switch (value.index()) {
     case 0:
       stream->WriteByte(kNull);
-      return;
+      return true;
     case 1:
       stream->WriteByte(*std::get_if<bool>(&value) ? kTrue : kFalse);
-      return;
+      return true;
     case 2:
       WriteTypeAndScalar(kInt32, *std::get_if<int32_t>(&value), stream);
-      return;
+      return true;
     case 3:
       WriteTypeAndScalar(kInt64, *std::get_if<int64_t>(&value), stream);
-      return;
+      return true;
     case 4: {
       const double number = *std::get_if<double>(&value);
       if constexpr (kIsDirect<Writer>) {
@@ -506,7 +519,9 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
         const size_t padding = (8 - (stream->size() + 1) % 8) % 8;
         uint8_t* bytes = stream->Extend(1 + padding + sizeof(number));
         bytes[0] = kFloat64;
-        std::memset(bytes + 1, 0, padding);
+        // Up to seven bytes of padding, zeroed as eight in one store; the
+        // number then overwrites what lies beyond the padding.
+        StoreLittleEndian(uint64_t{0}, bytes + 1);
         StoreLittleEndian(number, bytes + 1 + padding);
       } else {
         stream->WriteByte(kFloat64);
@@ -515,7 +530,7 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
         StoreLittleEndian(number, bytes);
         stream->WriteBytes(bytes, sizeof(bytes));
       }
-      return;
+      return true;
     }
     case 5: {
       const auto& string = *std::get_if<std::string>(&value);
@@ -526,7 +541,7 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
           bytes[0] = kString;
           bytes[1] = static_cast<uint8_t>(string.size());
           std::copy(string.begin(), string.end(), bytes + 2);
-          return;
+          return true;
         }
       }
       WriteTypeAndSize(kString, string.size(), stream);
@@ -534,11 +549,10 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
         stream->WriteBytes(reinterpret_cast<const uint8_t*>(string.data()),
                            string.size());
       }
-      return;
+      return true;
     }
     default:
-      WriteCompoundTo(serializer, value, stream);
-      return;
+      return false;
   }
 }
 
