@@ -116,7 +116,9 @@ BufferStream* AsDefaultOnBuffer(const StandardCodecSerializer& serializer,
 class VectorSink {
  public:
   explicit VectorSink(std::vector<uint8_t>* bytes)
-      : bytes_(bytes), size_(bytes->size()) {}
+      : bytes_(bytes), size_(bytes->size()) {
+    TakeRoom();
+  }
   ~VectorSink() { bytes_->resize(size_); }
 
   VectorSink(const VectorSink&) = delete;
@@ -130,6 +132,7 @@ class VectorSink {
       bytes_->resize(size_);
       bytes_->insert(bytes_->end(), bytes, bytes + length);
       size_ += length;
+      TakeRoom();
     } else if (length != 0) {
       std::memcpy(Extend(length), bytes, length);
     }
@@ -149,16 +152,12 @@ class VectorSink {
   // Counts the next `length` bytes as written and gives where they go; the
   // caller stores them there.
   uint8_t* Extend(size_t length) {
-    if (bytes_->size() - size_ < length) {
-      // Steps grow with the message but stay small, since room left over is
-      // zero-filled for nothing; the vector's own capacity grows
-      // geometrically.
-      const size_t step = std::min(std::max(size_, kMinStep), kMaxStep);
-      bytes_->resize(size_ + std::max(length, step));
+    if (room_ - size_ < length) {
+      Grow(length);
     }
-    uint8_t* room = bytes_->data() + size_;
+    uint8_t* at = data_ + size_;
     size_ += length;
-    return room;
+    return at;
   }
 
  private:
@@ -166,9 +165,28 @@ class VectorSink {
   static constexpr size_t kMinStep = 64;
   static constexpr size_t kMaxStep = 4096;
 
+  void Grow(size_t length) {
+    // Steps grow with the message but stay small, since room left over is
+    // zero-filled for nothing; the vector's own capacity grows
+    // geometrically.
+    const size_t step = std::min(std::max(size_, kMinStep), kMaxStep);
+    bytes_->resize(size_ + std::max(length, step));
+    TakeRoom();
+  }
+
+  // Every write checks against the room, so where it lies is kept here
+  // rather than read from the vector each time.
+  void TakeRoom() {
+    data_ = bytes_->data();
+    room_ = bytes_->size();
+  }
+
   std::vector<uint8_t>* bytes_;
   // Bytes written so far; the vector may be longer until the sink goes.
   size_t size_;
+  // The vector's storage and size as of its last change.
+  uint8_t* data_ = nullptr;
+  size_t room_ = 0;
 };
 
 template <typename Stream>
