@@ -25,7 +25,7 @@ lq_ensure_packages() {
 LQ_BUILD_PACKAGES=(cmake make g++ python3 googletest libgtest-dev libgmock-dev
   mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb
   x11-utils imagemagick clang clang-format libclang-rt-14-dev libbenchmark-dev
-  libmsgpack-cxx-dev)
+  libmsgpack-cxx-dev nlohmann-json3-dev)
 
 lq_wine() {
   "$LQ_ROOT/cmake/wine-run" "$@"
