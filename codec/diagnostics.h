@@ -6,6 +6,7 @@ namespace flutter {
 
 // Writes one diagnostic line to the standard error stream: the text alone,
 // then a newline and a flush, so the line is out even if the process dies.
+// Lines written by several threads at once each stay whole.
 void WriteDiagnosticLine(std::string_view text);
 
 }  // namespace flutter

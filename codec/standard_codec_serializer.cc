@@ -116,7 +116,9 @@ BufferStream* AsDefaultOnBuffer(const StandardCodecSerializer& serializer,
 class VectorSink {
  public:
   explicit VectorSink(std::vector<uint8_t>* bytes)
-      : bytes_(bytes), size_(bytes->size()) {}
+      : bytes_(bytes), size_(bytes->size()) {
+    TakeRoom();
+  }
   ~VectorSink() { bytes_->resize(size_); }
 
   VectorSink(const VectorSink&) = delete;
@@ -130,6 +132,7 @@ class VectorSink {
       bytes_->resize(size_);
       bytes_->insert(bytes_->end(), bytes, bytes + length);
       size_ += length;
+      TakeRoom();
     } else if (length != 0) {
       std::memcpy(Extend(length), bytes, length);
     }
@@ -149,16 +152,12 @@ class VectorSink {
   // Counts the next `length` bytes as written and gives where they go; the
   // caller stores them there.
   uint8_t* Extend(size_t length) {
-    if (bytes_->size() - size_ < length) {
-      // Steps grow with the message but stay small, since room left over is
-      // zero-filled for nothing; the vector's own capacity grows
-      // geometrically.
-      const size_t step = std::min(std::max(size_, kMinStep), kMaxStep);
-      bytes_->resize(size_ + std::max(length, step));
+    if (room_ - size_ < length) {
+      Grow(length);
     }
-    uint8_t* room = bytes_->data() + size_;
+    uint8_t* at = data_ + size_;
     size_ += length;
-    return room;
+    return at;
   }
 
  private:
@@ -166,9 +165,28 @@ class VectorSink {
   static constexpr size_t kMinStep = 64;
   static constexpr size_t kMaxStep = 4096;
 
+  void Grow(size_t length) {
+    // Steps grow with the message but stay small, since room left over is
+    // zero-filled for nothing; the vector's own capacity grows
+    // geometrically.
+    const size_t step = std::min(std::max(size_, kMinStep), kMaxStep);
+    bytes_->resize(size_ + std::max(length, step));
+    TakeRoom();
+  }
+
+  // Every write checks against the room, so where it lies is kept here
+  // rather than read from the vector each time.
+  void TakeRoom() {
+    data_ = bytes_->data();
+    room_ = bytes_->size();
+  }
+
   std::vector<uint8_t>* bytes_;
   // Bytes written so far; the vector may be longer until the sink goes.
   size_t size_;
+  // The vector's storage and size as of its last change.
+  uint8_t* data_ = nullptr;
+  size_t room_ = 0;
 };
 
 template <typename Stream>
@@ -392,11 +410,23 @@ void WriteTypeAndSize(uint8_t type, size_t size, Writer* stream) {
 }
 
 template <typename Writer>
+bool WriteScalarTo(const EncodableValue& value, Writer* stream);
+
+template <typename Writer>
+void WriteCompoundTo(const StandardCodecSerializer& serializer,
+                     const EncodableValue& value, Writer* stream);
+
+template <typename Writer>
 void WriteValueTo(const StandardCodecSerializer& serializer,
-                  const EncodableValue& value, Writer* stream);
+                  const EncodableValue& value, Writer* stream) {
+  if (!WriteScalarTo(value, stream)) {
+    WriteCompoundTo(serializer, value, stream);
+  }
+}
 
 // An element, key or value of a list or map: through the virtual call, or
-// directly where that would land here anyway.
+// directly where that would land here anyway. The scalars, which lists and
+// maps mostly hold, are written in the loop itself, without a call each.
 template <typename Writer>
 void WriteNested(const StandardCodecSerializer& serializer,
                  const EncodableValue& value, Writer* stream) {
@@ -422,9 +452,9 @@ void WriteTypedList(uint8_t type, const std::vector<T>& list, Writer* stream) {
   }
 }
 
-// Typed lists, lists, maps and custom values: kept apart from the scalars
-// and strings so that those stay small enough to be inlined into the loops
-// over elements, which mostly hold them.
+// Typed lists, lists, maps, custom values and a valueless value: kept apart
+// from the scalars and strings so that those stay small enough to be inlined
+// into the loops over elements, which mostly hold them.
 template <typename Writer>
 void WriteCompoundTo(const StandardCodecSerializer& serializer,
                      const EncodableValue& value, Writer* stream) {
@@ -474,26 +504,31 @@ void WriteCompoundTo(const StandardCodecSerializer& serializer,
                      stream);
       return;
     default:
+      // Only a value left valueless by an exception has no alternative.
+      // Writing nothing would put the rest of the message out of step, so
+      // like a custom value it goes out as null.
+      stream->WriteByte(kNull);
       return;
   }
 }
 
+// Null, bools, numbers and strings; false, with nothing written, for any
+// other value. Not recursive, so that the loops over elements can inline it.
 template <typename Writer>
-void WriteValueTo(const StandardCodecSerializer& serializer,
-                  const EncodableValue& value, Writer* stream) {
+inline bool WriteScalarTo(const EncodableValue& value, Writer* stream) {
   switch (value.index()) {
     case 0:
       stream->WriteByte(kNull);
-      return;
+      return true;
     case 1:
       stream->WriteByte(*std::get_if<bool>(&value) ? kTrue : kFalse);
-      return;
+      return true;
     case 2:
       WriteTypeAndScalar(kInt32, *std::get_if<int32_t>(&value), stream);
-      return;
+      return true;
     case 3:
       WriteTypeAndScalar(kInt64, *std::get_if<int64_t>(&value), stream);
-      return;
+      return true;
     case 4: {
       const double number = *std::get_if<double>(&value);
       if constexpr (kIsDirect<Writer>) {
@@ -502,7 +537,9 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
         const size_t padding = (8 - (stream->size() + 1) % 8) % 8;
         uint8_t* bytes = stream->Extend(1 + padding + sizeof(number));
         bytes[0] = kFloat64;
-        std::memset(bytes + 1, 0, padding);
+        // Up to seven bytes of padding, zeroed as eight in one store; the
+        // number then overwrites what lies beyond the padding.
+        StoreLittleEndian(uint64_t{0}, bytes + 1);
         StoreLittleEndian(number, bytes + 1 + padding);
       } else {
         stream->WriteByte(kFloat64);
@@ -511,7 +548,7 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
         StoreLittleEndian(number, bytes);
         stream->WriteBytes(bytes, sizeof(bytes));
       }
-      return;
+      return true;
     }
     case 5: {
       const auto& string = *std::get_if<std::string>(&value);
@@ -522,7 +559,7 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
           bytes[0] = kString;
           bytes[1] = static_cast<uint8_t>(string.size());
           std::copy(string.begin(), string.end(), bytes + 2);
-          return;
+          return true;
         }
       }
       WriteTypeAndSize(kString, string.size(), stream);
@@ -530,11 +567,10 @@ void WriteValueTo(const StandardCodecSerializer& serializer,
         stream->WriteBytes(reinterpret_cast<const uint8_t*>(string.data()),
                            string.size());
       }
-      return;
+      return true;
     }
     default:
-      WriteCompoundTo(serializer, value, stream);
-      return;
+      return false;
   }
 }
 

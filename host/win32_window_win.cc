@@ -1,7 +1,5 @@
 #include "host/win32_window.h"
 
-#include <dwmapi.h>
-
 #include <cstdint>
 #include <utility>
 
@@ -90,6 +88,23 @@ class LoadedLibrary {
 };
 
 using EnableNonClientDpiScalingFunction = BOOL(WINAPI*)(HWND);
+
+// Posts the quit message when it goes, if asked to, also while an exception
+// passes through.
+class QuitOnExit {
+ public:
+  explicit QuitOnExit(bool quit) : quit_(quit) {}
+  ~QuitOnExit() {
+    if (quit_) {
+      ::PostQuitMessage(0);
+    }
+  }
+  QuitOnExit(const QuitOnExit&) = delete;
+  QuitOnExit& operator=(const QuitOnExit&) = delete;
+
+ private:
+  bool quit_;
+};
 
 }  // namespace
 
@@ -181,13 +196,15 @@ LRESULT CALLBACK Win32Window::WindowProcedure(HWND window, UINT message,
 LRESULT Win32Window::HandleMessage(HWND window, UINT message, WPARAM wparam,
                                    LPARAM lparam) {
   switch (message) {
-    case WM_DESTROY:
+    case WM_DESTROY: {
       window_handle_ = nullptr;
+      // Posted however Destroy ends: an exception from OnDestroyed (an
+      // allocation failure, say) must not leave the loop pumping messages
+      // with no window left.
+      const QuitOnExit quit(quit_on_destroy_);
       Destroy();
-      if (quit_on_destroy_) {
-        ::PostQuitMessage(0);
-      }
       return 0;
+    }
 
     case WM_SIZE: {
       const RECT frame = ClientArea();
@@ -241,5 +258,5 @@ void Win32Window::EnableNonClientScaling(HWND window) {
 }
 
 void Win32Window::ApplySystemTheme(HWND window) {
-  ApplyWindowTheme(window, &::DwmSetWindowAttribute);
+  ApplyWindowTheme(window, WindowAttributeSetter());
 }

@@ -14,3 +14,11 @@ using SetWindowAttributeFunction = HRESULT(WINAPI*)(HWND window,
 // `set_attribute` is DwmSetWindowAttribute; tests pass a recorder, since the
 // attribute cannot be read back on every system.
 void ApplyWindowTheme(HWND window, SetWindowAttributeFunction set_attribute);
+
+// The setter the top-level window applies its theme with, at creation and on
+// every colorization change: DwmSetWindowAttribute unless replaced. Tests put
+// a recorder in its place to follow the theme through the window procedure;
+// the replacement returns the setter it replaced. UI thread only.
+SetWindowAttributeFunction WindowAttributeSetter();
+SetWindowAttributeFunction ReplaceWindowAttributeSetter(
+    SetWindowAttributeFunction setter);

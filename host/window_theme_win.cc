@@ -1,5 +1,7 @@
 #include "host/window_theme.h"
 
+#include <dwmapi.h>
+
 namespace {
 
 // Not in every SDK's headers: dark title bars (Windows 10 20H1 and later).
@@ -8,6 +10,8 @@ constexpr DWORD kDwmwaUseImmersiveDarkMode = 20;
 constexpr const wchar_t kThemeKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr const wchar_t kThemeValue[] = L"AppsUseLightTheme";
+
+SetWindowAttributeFunction window_attribute_setter = &::DwmSetWindowAttribute;
 
 }  // namespace
 
@@ -22,4 +26,15 @@ void ApplyWindowTheme(HWND window, SetWindowAttributeFunction set_attribute) {
   }
   const BOOL dark = light_mode == 0 ? TRUE : FALSE;
   set_attribute(window, kDwmwaUseImmersiveDarkMode, &dark, sizeof(dark));
+}
+
+SetWindowAttributeFunction WindowAttributeSetter() {
+  return window_attribute_setter;
+}
+
+SetWindowAttributeFunction ReplaceWindowAttributeSetter(
+    SetWindowAttributeFunction setter) {
+  const SetWindowAttributeFunction replaced = window_attribute_setter;
+  window_attribute_setter = setter;
+  return replaced;
 }

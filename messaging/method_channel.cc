@@ -39,22 +39,28 @@ class ChannelCallHandler {
       }
       handler_(*call, std::move(result));
     } catch (const std::exception& exception) {
-      AnswerException(*reply_holder, exception.what());
+      AnswerException(reply_holder, exception.what());
     } catch (...) {
-      AnswerException(*reply_holder, "unknown exception");
+      AnswerException(reply_holder, "unknown exception");
     }
   }
 
  private:
   // No exception may reach the engine; an unanswered call gets an error
-  // envelope instead of never being answered.
-  void AnswerException(ReplyHolder& reply_holder, const char* what) const {
+  // envelope instead of never being answered. Only when this share of the
+  // holder is the last one, though: a result the handler handed on (to
+  // another thread, say) may still answer, and answering here as well would
+  // race it. Its owner then answers, or drops it with the usual warning.
+  void AnswerException(const std::shared_ptr<ReplyHolder>& reply_holder,
+                       const char* what) const {
     WriteDiagnosticLine("Exception in method call handler on channel " + name_ +
                         ": " + what);
-    if (!reply_holder.answered()) {
+    // The count alone orders nothing; answered() takes the holder's lock,
+    // which shows an answer given before the last other share went.
+    if (reply_holder.use_count() == 1 && !reply_holder->answered()) {
       std::unique_ptr<std::vector<uint8_t>> data =
           codec_->EncodeErrorEnvelope("INTERNAL_ERROR", what, nullptr);
-      reply_holder.SendResponse(data.get());
+      reply_holder->SendResponse(data.get());
     }
   }
 

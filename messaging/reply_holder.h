@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -10,7 +11,7 @@ namespace flutter {
 
 // Holds the reply callback of one message until the first answer, and
 // rejects every later one. Destroyed unanswered, it warns: the message then
-// never gets a response.
+// never gets a response. Its owners may answer from different threads.
 class ReplyHolder {
  public:
   explicit ReplyHolder(ReplyCallback reply) : reply_(std::move(reply)) {}
@@ -23,9 +24,14 @@ class ReplyHolder {
   // callback; later calls write the duplicate-result line and send nothing.
   void SendResponse(const std::vector<uint8_t>* data);
 
-  bool answered() const { return !reply_; }
+  // True once SendResponse has taken the callback, as seen by this thread
+  // after every answer that an earlier owner gave before letting go.
+  bool answered() const;
 
  private:
+  // Guards reply_: one thread may take the callback out while another asks
+  // whether it is still there.
+  mutable std::mutex mutex_;
   ReplyCallback reply_;
 };
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/engine/engine_trace.h"
+
 namespace lanternquill::sim {
 namespace {
 
@@ -109,6 +111,13 @@ LRESULT StandInView::HandleMessage(HWND window, UINT message, WPARAM wparam,
       return 0;
     case WM_LBUTTONDOWN:
       SetFocus(window);
+      return 0;
+    // Traced, so that tests see where the host puts the keyboard focus.
+    case WM_SETFOCUS:
+      TraceCall("ViewSetFocus");
+      return 0;
+    case WM_KILLFOCUS:
+      TraceCall("ViewKillFocus");
       return 0;
     case kLogChangedMessage:
       InvalidateRect(window, nullptr, FALSE);

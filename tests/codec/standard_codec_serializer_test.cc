@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "codec/byte_buffer_streams.h"
@@ -93,14 +95,41 @@ TEST(StandardCodecSerializerTest, ReadsTypeFiveAsStringAndUnknownTypesAsNull) {
   EXPECT_EQ(value, EncodableValue(EncodableMap{{"a", 1}}));
 }
 
-TEST(StandardCodecSerializerTest, WritesCustomValueAsNullWithOneLine) {
-  ::testing::internal::CaptureStderr();
-  const std::vector<uint8_t> bytes =
-      Encode(EncodableList{1, CustomEncodableValue(3), 2});
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Unhandled custom type in StandardCodecSerializer::WriteValue. "
-            "Custom types require codec extensions.\n");
-  EXPECT_EQ(bytes, Bytes("0C 03 03 01 00 00 00 00 03 02 00 00 00"));
+// A map that a failed assignment left valueless.
+EncodableValue Valueless() {
+  struct Refuses {
+    operator EncodableMap() const { throw std::runtime_error("refused"); }
+  };
+  EncodableValue value(1);
+  try {
+    value.emplace<EncodableMap>(Refuses());
+  } catch (const std::runtime_error&) {
+  }
+  return value;
+}
+
+// Neither has bytes of its own; each goes out as null so that the values
+// after it stay in step.
+TEST(StandardCodecSerializerTest, WritesCustomAndValuelessValuesAsNull) {
+  struct Case {
+    const char* name;
+    EncodableValue value;
+    const char* line;
+  };
+  EncodableValue valueless = Valueless();
+  ASSERT_TRUE(valueless.valueless_by_exception());
+  const Case cases[] = {
+      {"custom", CustomEncodableValue(3),
+       "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+       "Custom types require codec extensions.\n"},
+      {"valueless", std::move(valueless), ""},
+  };
+  for (const Case& c : cases) {
+    ::testing::internal::CaptureStderr();
+    const std::vector<uint8_t> bytes = Encode(EncodableList{1, c.value, 2});
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.line) << c.name;
+    EXPECT_EQ(bytes, Bytes("0C 03 03 01 00 00 00 00 03 02 00 00 00")) << c.name;
+  }
 }
 
 TEST(StandardCodecSerializerTest, RoundTripsATreeOfEveryAlternative) {

@@ -8,10 +8,10 @@ lq_link_static_runtime(input_probe)
 
 # Creates real windows, so it runs like the end-to-end tests, on the private
 # display and prefix or on the real desktop.
-add_executable(win32_window_test win32_window_test.cc)
-target_link_libraries(win32_window_test PRIVATE lq::host_window lq::host_engine
-  lq::messaging lq_engine_call_recorder lq::recording_engine ${LQ_GMOCK}
-  ${LQ_GTEST_MAIN})
+add_executable(win32_window_test win32_window_test.cc flutter_window_test.cc)
+target_link_libraries(win32_window_test PRIVATE lq::host_flutter_window
+  lq::host_window lq::host_engine lq::messaging lq_engine_call_recorder
+  lq::recording_engine ${LQ_GMOCK} ${LQ_GTEST_MAIN})
 lq_set_warnings(win32_window_test)
 lq_link_static_runtime(win32_window_test)
 
@@ -28,7 +28,8 @@ else()
 endif()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-foreach(test_case StartupTest ArgumentsTest DpiTest FailureTest InputChannelTest)
+foreach(test_case StartupTest ArgumentsTest DpiTest FailureTest InputChannelTest
+    WindowMessageTest)
   add_test(NAME end_to_end_${test_case}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end_test.py
       --bundle ${CMAKE_BINARY_DIR}/bundle

@@ -684,6 +684,64 @@ class InputChannelTest(HostTestCase):
         ])
 
 
+WM_ACTIVATE, WA_ACTIVE, WM_FONTCHANGE = 0x0006, 1, 0x001D
+FOCUS_CHANGES = ("ViewSetFocus", "ViewKillFocus")
+
+
+class WindowMessageTest(HostTestCase):
+    """Messages that another process posts to the host's window, seen in the
+    engine's trace: the font reload and the keyboard focus of the engine's
+    view."""
+
+    def setUp(self):
+        self.host = self.start_host()
+        self.host.connect()
+        # Once shown the host has started: the view is its focused child.
+        self.assertTrue(eventually(
+            lambda: self.query_window().get("visible"), bool))
+        # Only the host can give the focus back to the view after this.
+        self.assertEqual(self.probe("unfocus"), {"unfocused": True})
+        self.assertEventuallyEqual(self.last_focus_change, "ViewKillFocus")
+
+    def traced_calls(self):
+        """The calls traced so far; a line still being written is left out."""
+        with open(self.host.trace_path, encoding="utf-8") as f:
+            lines = f.read().split("\n")[:-1]
+        return [json.loads(line)["call"] for line in lines if line.strip()]
+
+    def last_focus_change(self):
+        changes = [c for c in self.traced_calls() if c in FOCUS_CHANGES]
+        return changes[-1] if changes else None
+
+    def post(self, *numbers):
+        self.assertEqual(self.probe("post", *[str(n) for n in numbers]),
+                         {"posted": True})
+
+    def close_host(self):
+        status, exit_code = self.host.close()
+        self.assertEqual(exit_code, 0)
+        self.assertEqual(host_lines(self.host.stderr), [])
+
+    def test_activation_gives_the_focus_to_the_engines_view(self):
+        self.post(WM_ACTIVATE, WA_ACTIVE)
+        self.assertEventuallyEqual(self.last_focus_change, "ViewSetFocus")
+        self.close_host()
+
+    def test_a_font_change_reloads_the_fonts_exactly_once(self):
+        reload = "FlutterDesktopEngineReloadSystemFonts"
+        self.assertNotIn(reload, self.traced_calls())
+        self.post(WM_FONTCHANGE)
+        # Posted messages are handled in order: once the activation after it
+        # has focused the view, the font change has been handled in full.
+        self.post(WM_ACTIVATE, WA_ACTIVE)
+        self.assertEventuallyEqual(self.last_focus_change, "ViewSetFocus")
+        names = self.traced_calls()
+        self.assertEqual(names.count(reload), 1)
+        last_focus = len(names) - 1 - names[::-1].index("ViewSetFocus")
+        self.assertLess(names.index(reload), last_focus)
+        self.close_host()
+
+
 def run_under_display(exe):
     display = Display()
     prefix = Prefix(os.path.join(CONFIG["work"], "prefix"), display)

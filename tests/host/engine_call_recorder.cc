@@ -87,9 +87,13 @@ bool FlutterDesktopEngineDestroy(FlutterDesktopEngineRef engine) {
 FlutterDesktopMessengerRef FlutterDesktopEngineGetMessenger(
     FlutterDesktopEngineRef engine) {
   recorder.calls.push_back("EngineGetMessenger:" + HandleName(engine));
-  return engine == nullptr ? nullptr
-                           : reinterpret_cast<FlutterDesktopMessengerRef>(
-                                 &host_test::messenger_token);
+  if (engine == nullptr) {
+    return nullptr;
+  }
+  return recorder.messenger != nullptr
+             ? recorder.messenger
+             : reinterpret_cast<FlutterDesktopMessengerRef>(
+                   &host_test::messenger_token);
 }
 
 FlutterDesktopPluginRegistrarRef FlutterDesktopEngineGetPluginRegistrar(
@@ -152,7 +156,7 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
 
 HWND FlutterDesktopViewGetHWND(FlutterDesktopViewRef view) {
   recorder.calls.push_back("ViewGetHWND:" + HandleName(view));
-  return nullptr;
+  return static_cast<HWND>(recorder.view_window);
 }
 
 UINT FlutterDesktopGetDpiForMonitor(HMONITOR /*monitor*/) {

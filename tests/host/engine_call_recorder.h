@@ -33,6 +33,11 @@ struct EngineCallRecorder {
   bool handle_window_messages = false;
   intptr_t window_message_result = 0;
   uint32_t dpi = 96;
+  // The view's native window (an HWND); none by default.
+  void* view_window = nullptr;
+  // The engine's messenger, for tests that install channels on it; by
+  // default a token that no messenger function may be given.
+  FlutterDesktopMessengerRef messenger = nullptr;
 
   // Observations: one entry per call, "Name" or "Name:detail".
   std::vector<std::string> calls;

@@ -14,6 +14,11 @@
 //                                  window and reports whether it was hidden
 //                                  first and whether the trace held
 //                                  "NextFrameCallback" when it appeared
+//   input_probe post <message> [wparam] [lparam]
+//                                  posts the message to the host's window;
+//                                  numbers in decimal or 0x-hexadecimal
+//   input_probe unfocus            takes the keyboard focus away from the
+//                                  host's window and its children
 
 #include <windows.h>
 
@@ -251,6 +256,56 @@ int RunWatch(const char* trace_path, int timeout_ms) {
   return 1;
 }
 
+// The host's window, or null after a line that says it was not found.
+HWND FindHostWindow() {
+  HWND window = ::FindWindowW(kClassName, nullptr);
+  if (window == nullptr) {
+    std::printf("{\"found\": false}\n");
+  }
+  return window;
+}
+
+unsigned long long ParseNumber(const char* text) {
+  return std::strtoull(text, nullptr, 0);
+}
+
+int RunPost(int argc, char** argv) {
+  HWND window = FindHostWindow();
+  if (window == nullptr) {
+    return 1;
+  }
+  const UINT message = static_cast<UINT>(ParseNumber(argv[2]));
+  const WPARAM wparam =
+      argc > 3 ? static_cast<WPARAM>(ParseNumber(argv[3])) : 0;
+  const LPARAM lparam =
+      argc > 4 ? static_cast<LPARAM>(ParseNumber(argv[4])) : 0;
+  const bool posted = ::PostMessageW(window, message, wparam, lparam) != 0;
+  std::printf("{\"posted\": %s}\n", posted ? "true" : "false");
+  return posted ? 0 : 1;
+}
+
+int RunUnfocus() {
+  HWND window = FindHostWindow();
+  if (window == nullptr) {
+    return 1;
+  }
+  // The focus belongs to the host's thread; sharing that thread's input
+  // state for a moment is how another process can take it. The probe's
+  // thread needs a message queue of its own to be attached.
+  MSG unused;
+  ::PeekMessageW(&unused, nullptr, 0, 0, PM_NOREMOVE);
+  const DWORD own_thread = ::GetCurrentThreadId();
+  const DWORD host_thread = ::GetWindowThreadProcessId(window, nullptr);
+  bool unfocused = false;
+  if (::AttachThreadInput(own_thread, host_thread, TRUE)) {
+    ::SetFocus(nullptr);
+    unfocused = ::GetFocus() == nullptr;
+    ::AttachThreadInput(own_thread, host_thread, FALSE);
+  }
+  std::printf("{\"unfocused\": %s}\n", unfocused ? "true" : "false");
+  return unfocused ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -267,8 +322,15 @@ int main(int argc, char** argv) {
   if (mode == "watch" && argc == 4) {
     return RunWatch(argv[2], std::atoi(argv[3]));
   }
+  if (mode == "post" && argc >= 3 && argc <= 5) {
+    return RunPost(argc, argv);
+  }
+  if (mode == "unfocus") {
+    return RunUnfocus();
+  }
   std::fprintf(stderr,
                "usage: input_probe hooks <log> | place <x> <y> | query | "
-               "watch <trace> <ms>\n");
+               "watch <trace> <ms> | post <message> [wparam] [lparam] | "
+               "unfocus\n");
   return 2;
 }

@@ -5,6 +5,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,7 @@ constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
 class TestWindow : public Win32Window {
  public:
   bool created_result = true;
+  bool destroyed_throws = false;
   int created_calls = 0;
   int destroyed_calls = 0;
 
@@ -31,7 +33,12 @@ class TestWindow : public Win32Window {
     ++created_calls;
     return created_result;
   }
-  void OnDestroyed() override { ++destroyed_calls; }
+  void OnDestroyed() override {
+    ++destroyed_calls;
+    if (destroyed_throws) {
+      throw std::bad_alloc();
+    }
+  }
 };
 
 bool ClassRegistered() {
@@ -100,9 +107,10 @@ TEST_F(Win32WindowTest, ShowReportsWhetherTheWindowWasVisibleBefore) {
   EXPECT_TRUE(window.Show());
 }
 
+// Only the transitions this test makes are checked: what came before it in
+// the process is not its business.
 TEST_F(Win32WindowTest,
        RegistersTheClassOnceAndUnregistersItWithTheLastObject) {
-  EXPECT_FALSE(ClassRegistered());
   {
     TestWindow first;
     ASSERT_TRUE(first.Create(L"a", {0, 0}, {100, 100}));
@@ -118,18 +126,27 @@ TEST_F(Win32WindowTest,
     EXPECT_TRUE(ClassRegistered());
   }
   EXPECT_FALSE(ClassRegistered());
+  // A later window registers it again.
+  TestWindow later;
+  ASSERT_TRUE(later.Create(L"c", {0, 0}, {100, 100}));
+  EXPECT_TRUE(ClassRegistered());
 }
 
+// Also when OnDestroyed throws: the loop must not go on without a window.
 TEST_F(Win32WindowTest, PostsTheQuitMessageOnDestroyOnlyWhenAsked) {
   for (bool quit : {false, true}) {
-    TestWindow window;
-    ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
-    window.SetQuitOnDestroy(quit);
-    const int destroyed_before = window.destroyed_calls;
-    ::DestroyWindow(window.GetHandle());
-    EXPECT_EQ(window.GetHandle(), nullptr);
-    EXPECT_EQ(window.destroyed_calls, destroyed_before + 1);
-    EXPECT_EQ(QuitPosted(), quit);
+    for (bool throws : {false, true}) {
+      TestWindow window;
+      ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
+      window.SetQuitOnDestroy(quit);
+      window.destroyed_throws = throws;
+      const int destroyed_before = window.destroyed_calls;
+      ::DestroyWindow(window.GetHandle());
+      EXPECT_EQ(window.GetHandle(), nullptr);
+      EXPECT_EQ(window.destroyed_calls, destroyed_before + 1);
+      EXPECT_EQ(QuitPosted(), quit) << "throws: " << throws;
+      window.destroyed_throws = false;
+    }
   }
 }
 
@@ -142,6 +159,12 @@ TEST_F(Win32WindowTest, KeepsTheChildStretchedOverTheClientAreaAndFocused) {
   ASSERT_NE(child, nullptr);
   window.SetChildWindow(child);
   EXPECT_EQ(::GetAncestor(child, GA_PARENT), window.GetHandle());
+  EXPECT_EQ(::GetFocus(), child);
+  // Activation gives the focus back to the child.
+  ::SetFocus(window.GetHandle());
+  ASSERT_EQ(::GetFocus(), window.GetHandle());
+  EXPECT_EQ(::SendMessageW(window.GetHandle(), WM_ACTIVATE, WA_ACTIVE, 0), 0);
+  EXPECT_EQ(::GetFocus(), child);
 
   ::SetWindowPos(window.GetHandle(), nullptr, 0, 0, 500, 420,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -231,6 +254,12 @@ class ThemeValueRestorer {
   RegistryValue saved_;
 };
 
+void SetLightTheme(DWORD value) {
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kThemeKey, kThemeValue,
+                              REG_DWORD, &value, sizeof(value)),
+            ERROR_SUCCESS);
+}
+
 TEST(WindowThemeTest, DarkTitleBarFollowsAppsUseLightTheme) {
   struct Case {
     const wchar_t* description;
@@ -264,6 +293,40 @@ TEST(WindowThemeTest, DarkTitleBarFollowsAppsUseLightTheme) {
     }
   }
   EXPECT_EQ(ReadThemeValue(), before);
+}
+
+// The recorder stands in for the window's setter for one test, and the
+// user's theme value is put back afterwards.
+class RecordedTheme {
+ public:
+  RecordedTheme()
+      : restorer_(ReadThemeValue()),
+        replaced_(ReplaceWindowAttributeSetter(&RecordAttribute)) {
+    recorded_attributes.clear();
+  }
+  ~RecordedTheme() { ReplaceWindowAttributeSetter(replaced_); }
+  RecordedTheme(const RecordedTheme&) = delete;
+  RecordedTheme& operator=(const RecordedTheme&) = delete;
+
+ private:
+  ThemeValueRestorer restorer_;
+  SetWindowAttributeFunction replaced_;
+};
+
+TEST_F(Win32WindowTest, ReadsTheThemeAgainOnEveryColorizationChange) {
+  RecordedTheme theme;
+  SetLightTheme(1);
+  TestWindow window;
+  ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
+  for (DWORD light : {0, 1, 0}) {
+    SetLightTheme(light);
+    EXPECT_EQ(::SendMessageW(window.GetHandle(), WM_DWMCOLORIZATIONCOLORCHANGED,
+                             0, 0),
+              0);
+  }
+  const std::vector<std::pair<DWORD, BOOL>> expected = {
+      {20, FALSE}, {20, TRUE}, {20, FALSE}, {20, TRUE}};
+  EXPECT_EQ(recorded_attributes, expected);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -140,6 +141,51 @@ TEST(MessagingThreadsTest, CopiesOfOneReplyRacingOnTwoThreadsSendOnce) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), expected_lines);
   EXPECT_EQ(engine.calls_to(kSendResponse).size(),
             static_cast<size_t>(kMessages));
+  EXPECT_EQ(engine.outstanding_references(), 0);
+}
+
+// The handler hands its result to a worker and then throws. Whichever comes
+// first, the worker's answer or the channel's handling of the exception, the
+// worker's answer is the only one, and no part of the reply is touched by
+// both threads without a lock between them.
+TEST(MessagingThreadsTest, AResultHandedOnBeforeAThrowIsAnsweredByItsNewOwner) {
+  RecordingEngine engine;
+  BinaryMessengerImpl messenger(engine.messenger());
+  const StandardMethodCodec& codec = StandardMethodCodec::GetInstance();
+  WorkQueue<Result> queue;
+  MethodChannel(&messenger, "throws", &codec)
+      .SetMethodCallHandler(
+          [&queue](const MethodCall<EncodableValue>&, Result result) {
+            queue.Push(std::move(result));
+            throw std::runtime_error("after handing on");
+          });
+  std::thread worker([&queue] {
+    for (Result result = queue.Pop(); result; result = queue.Pop()) {
+      result->Success();
+    }
+  });
+
+  testing::internal::CaptureStderr();
+  const std::vector<uint8_t> message =
+      *codec.EncodeMethodCall(MethodCall<EncodableValue>("m", nullptr));
+  for (int i = 0; i < kMessages; ++i) {
+    engine.Deliver("throws", message);
+  }
+  queue.Push(nullptr);
+  worker.join();
+
+  std::string expected_lines;
+  for (int i = 0; i < kMessages; ++i) {
+    expected_lines +=
+        "Exception in method call handler on channel throws: after handing "
+        "on\n";
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), expected_lines);
+  std::vector<RecordedCall> responses = engine.calls_to(kSendResponse);
+  ASSERT_EQ(responses.size(), static_cast<size_t>(kMessages));
+  for (const RecordedCall& response : responses) {
+    EXPECT_EQ(response.data, *codec.EncodeSuccessEnvelope(nullptr));
+  }
   EXPECT_EQ(engine.outstanding_references(), 0);
 }
 

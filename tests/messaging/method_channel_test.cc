@@ -279,41 +279,55 @@ TEST_F(MethodChannelTest, ASecondHandlerReplacesTheFirst) {
 }
 
 TEST_F(MethodChannelTest, AThrowingHandlerLeavesNoCallUnanswered) {
+  enum class Before { kNothing, kAnswer, kKeep };
   struct Case {
     const char* name;
-    bool answer_first;
+    Before before;
     std::function<void()> thrower;
     const char* what;
   };
   const Case cases[] = {
-      {"unanswered, standard exception", false,
+      {"unanswered, standard exception", Before::kNothing,
        [] { throw std::runtime_error("bad things"); }, "bad things"},
-      {"unanswered, other exception", false, [] { throw 42; },
+      {"unanswered, other exception", Before::kNothing, [] { throw 42; },
        "unknown exception"},
-      {"answered first", true, [] { throw std::runtime_error("late"); },
-       "late"},
+      {"answered first", Before::kAnswer,
+       [] { throw std::runtime_error("late"); }, "late"},
+      // A result handed on before the throw is its new owner's to answer.
+      {"kept elsewhere", Before::kKeep,
+       [] { throw std::runtime_error("handed on"); }, "handed on"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     engine_.ClearCalls();
-    SetHandler([&c](const MethodCall<EncodableValue>&, Result result) {
-      if (c.answer_first) {
+    Result kept;
+    SetHandler([&c, &kept](const MethodCall<EncodableValue>&, Result result) {
+      if (c.before == Before::kAnswer) {
         result->Success();
+      } else if (c.before == Before::kKeep) {
+        kept = std::move(result);
       }
       c.thrower();
     });
 
     testing::internal::CaptureStderr();
     DeliverCall("m");
+    const size_t responses_before_kept = Responses().size();
+    if (kept) {
+      kept->Success();
+      kept.reset();
+    }
 
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               std::string("Exception in method call handler on channel ") +
                   kChannel + ": " + c.what + "\n");
+    EXPECT_EQ(responses_before_kept, c.before == Before::kKeep ? 0u : 1u);
     std::vector<RecordedCall> responses = Responses();
     ASSERT_EQ(responses.size(), 1u);
-    Bytes expected = c.answer_first ? Bytes{0x00, 0x00}
-                                    : *codec_->EncodeErrorEnvelope(
-                                          "INTERNAL_ERROR", c.what, nullptr);
+    Bytes expected =
+        c.before != Before::kNothing
+            ? Bytes{0x00, 0x00}
+            : *codec_->EncodeErrorEnvelope("INTERNAL_ERROR", c.what, nullptr);
     EXPECT_EQ(responses[0].data, expected);
     EXPECT_EQ(engine_.outstanding_references(), 0);
   }
