@@ -493,11 +493,6 @@ def parse_events(lines):
     return events
 
 
-def read_events(log_path):
-    with open(log_path) as f:
-        return parse_events(f)
-
-
 def key_events(events):
     # Released by the message: Wine leaves LLKHF_UP clear on Unicode key-ups.
     return [(f["vk"], f["scan"], f["msg"] in (WM_KEYUP, WM_SYSKEYUP))
