@@ -4,8 +4,8 @@ portable zip.
 
 The installer's WiX source is generated from the folder itself, so that a UI
 bundle with thousands of files under data/flutter_assets packages the same
-way as the stand-in's three; wixl compiles it, and msibuild then sets the two
-things wixl cannot express. Standard library only.
+way as the stand-in's three; wixl compiles it, and msibuild then adds what
+wixl cannot express. Standard library only.
 
 Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out MSI
        packaging.py zip --bundle DIR --out ZIP
@@ -44,10 +44,54 @@ DOWNGRADE_MESSAGE = ("A newer version of Lanternquill is already installed. "
 # the condition is evaluated at uninstall too: without it the Run value of an
 # AUTOSTART=1 install would stay behind.
 AUTOSTART_CONDITION = 'AUTOSTART=1 OR REMOVE="ALL"'
+# The AUTOSTART choice of each install, kept in the user's hive so that an
+# upgrade run without AUTOSTART keeps what the administrator chose. It is read
+# back by AppSearch into REMEMBERED_PROPERTY.
+AUTOSTART_KEY = "Software\\Lanternquill"
+AUTOSTART_VALUE = "Autostart"
+REMEMBERED_PROPERTY = "LQ_REMEMBERED_AUTOSTART"
+CHOICE_PROPERTY = "LQ_AUTOSTART_CHOICE"
+CHANGE_MESSAGE = ("This package of Lanternquill is already installed, with "
+                  "another AUTOSTART choice. To change it, uninstall "
+                  "Lanternquill and install it again with AUTOSTART=1 or "
+                  "AUTOSTART=0.")
+# Custom actions run in both sequences, in this order, right after the
+# launch conditions (100): refuse a change the maintenance run would ignore,
+# then fill in the remembered choice, then set the value to remember.
+AUTOSTART_ACTIONS = [
+    ("RefuseAutostartChange", 19, "", CHANGE_MESSAGE,
+     "Installed AND NOT REMOVE AND AUTOSTART AND AUTOSTART <> %s" %
+     REMEMBERED_PROPERTY, 101),
+    ("RestoreAutostart", 51, "AUTOSTART", "[%s]" % REMEMBERED_PROPERTY,
+     "NOT AUTOSTART", 102),
+    ("RememberAutostart", 51, CHOICE_PROPERTY, "1", "AUTOSTART=1", 103),
+]
+# Why an install is refused, checked before anything is installed. The
+# package installs into one user's profile and registers for that user:
+# installed for all users, every other user would get a shortcut into a
+# profile they cannot read; installed as the SYSTEM account (or another
+# service account), as deployment tools do by default, it would go into that
+# account's profile and nobody would see it. Uninstalling what such an
+# install left stays possible.
+LAUNCH_CONDITIONS = [
+    ("VersionNT64", "Lanternquill needs a 64-bit edition of Windows."),
+    ("NOT ALLUSERS",
+     "Lanternquill installs for one user only, not for all users of this "
+     "computer. Install it without ALLUSERS, as the user who will use it."),
+    ('Installed OR (UserSID <> "S-1-5-18" AND UserSID <> "S-1-5-19" AND '
+     'UserSID <> "S-1-5-20")',
+     "Lanternquill installs for one user only and cannot be installed as the "
+     "SYSTEM account or another service account. Install it as the user "
+     "who will use it (with a deployment tool, in the user's context)."),
+    ('NOT AUTOSTART OR AUTOSTART = "0" OR AUTOSTART = "1"',
+     "AUTOSTART must be 1 (start Lanternquill at sign-in) or 0 (do not)."),
+]
 # Migrate feature states (0x1) and include the maximum (0x200): wixl's upgrade
 # row excludes the package's own version, so a rebuild of the same version
 # (a new product code) would register a second product beside the first.
 UPGRADE_ATTRIBUTES = 0x201
+# A silent install runs only the second; a full-UI install runs both.
+SEQUENCES = ("InstallUISequence", "InstallExecuteSequence")
 
 # What Windows cannot hold in a file name; such a bundle would install
 # different files than it carries, or fail half-way.
@@ -90,6 +134,22 @@ def read_bundle(root, rel=""):
     return folder
 
 
+def check_installer_name(rel):
+    """Windows Installer reads the names in its database in the installing
+    system's ANSI code page: outside ASCII a name would install under
+    another name, or not at all, on some systems."""
+    if not rel.isascii():
+        raise BundleError("%r is not an ASCII name, which the installer "
+                          "cannot carry to every Windows system" % rel)
+
+
+def check_installer_names(folder):
+    for rel in [folder.rel] + folder.files:
+        check_installer_name(rel)
+    for child in folder.folders:
+        check_installer_names(child)
+
+
 def check_name(rel, name):
     try:
         name.encode("utf-8")
@@ -116,7 +176,8 @@ def component(parent, key, feature):
     """A component with a stable GUID, keyed by a value in HKCU."""
     guid = item_uuid("component", key)
     ident = "c" + guid.hex
-    element = ET.SubElement(parent, "Component", Id=ident, Guid=str(guid))
+    element = ET.SubElement(parent, "Component", Id=ident, Guid=str(guid),
+                            Win64="yes")
     ET.SubElement(element, "RegistryValue", Root="HKCU", Key=KEY_PATH_KEY,
                   Name=ident, Type="integer", Value="1", KeyPath="yes")
     ET.SubElement(feature, "ComponentRef", Id=ident)
@@ -172,6 +233,13 @@ def wix_source(folder, info, bundle, icon, base):
                   SourceFile=os.path.relpath(icon, base))
     ET.SubElement(product, "Property", Id="ARPPRODUCTICON",
                   Value="lanternquill.ico")
+    for condition, message in LAUNCH_CONDITIONS:
+        ET.SubElement(product, "Condition", Message=message).text = condition
+    remembered = ET.SubElement(product, "Property", Id=REMEMBERED_PROPERTY)
+    ET.SubElement(remembered, "RegistrySearch", Id="RememberedAutostart",
+                  Root="HKCU", Key=AUTOSTART_KEY, Name=AUTOSTART_VALUE,
+                  Type="raw")
+    ET.SubElement(product, "Property", Id=CHOICE_PROPERTY, Value="0")
 
     feature = ET.Element("Feature", Id="Lanternquill", Title=PRODUCT,
                          Level="1")
@@ -192,11 +260,20 @@ def wix_source(folder, info, bundle, icon, base):
                   On="uninstall")
 
     autostart = ET.SubElement(install, "Component", Id="Autostart",
-                              Guid=str(item_uuid("component", "autostart")))
+                              Guid=str(item_uuid("component", "autostart")),
+                              Win64="yes")
     ET.SubElement(autostart, "RegistryValue", Root="HKCU", Key=RUN_KEY,
                   Name=PRODUCT, Type="string",
                   Value='"[INSTALLDIR]%s"' % EXECUTABLE, KeyPath="yes")
     ET.SubElement(feature, "ComponentRef", Id="Autostart")
+    choice = ET.SubElement(install, "Component", Id="AutostartChoice",
+                           Guid=str(item_uuid("component",
+                                              "autostart-choice")),
+                           Win64="yes")
+    ET.SubElement(choice, "RegistryValue", Root="HKCU", Key=AUTOSTART_KEY,
+                  Name=AUTOSTART_VALUE, Type="string",
+                  Value="[%s]" % CHOICE_PROPERTY, KeyPath="yes")
+    ET.SubElement(feature, "ComponentRef", Id="AutostartChoice")
 
     menu = ET.SubElement(target, "Directory", Id="ProgramMenuFolder")
     # Not advertised, and with no icon of its own: it shows the exe's.
@@ -217,6 +294,10 @@ def msi_table(msi, table):
     return [line.split("\t") for line in out.splitlines()[3:]]
 
 
+def quote(text):
+    return "'%s'" % text.replace("'", "''")
+
+
 def set_what_wixl_cannot(msi, version):
     queries = [
         "UPDATE `Component` SET `Condition` = '%s' WHERE `Component` = "
@@ -228,6 +309,17 @@ def set_what_wixl_cannot(msi, version):
         "`ActionProperty`) VALUES ('%s', '%s', %d, 'WIX_UPGRADE_DETECTED')" %
         (UPGRADE_CODE, version, UPGRADE_ATTRIBUTES),
     ]
+    for action, kind, source, target, condition, sequence in \
+            AUTOSTART_ACTIONS:
+        queries.append(
+            "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, "
+            "`Target`) VALUES (%s, %d, %s, %s)" %
+            (quote(action), kind, quote(source), quote(target)))
+        for table in SEQUENCES:
+            queries.append(
+                "INSERT INTO `%s` (`Action`, `Condition`, `Sequence`) "
+                "VALUES (%s, %s, %d)" %
+                (table, quote(action), quote(condition), sequence))
     for query in queries:
         subprocess.run(["msibuild", msi, "-q", query], check=True,
                        stdout=subprocess.DEVNULL)
@@ -236,16 +328,27 @@ def set_what_wixl_cannot(msi, version):
     upgrades = {row[6]: row for row in msi_table(msi, "Upgrade")}
     expected = [UPGRADE_CODE, "", version, "", str(UPGRADE_ATTRIBUTES), "",
                 "WIX_UPGRADE_DETECTED"]
+    ours = [row[0] for row in AUTOSTART_ACTIONS]
+    actions = sorted(row[:4] for row in msi_table(msi, "CustomAction")
+                     if row[0] in ours)
+    sequences = [sorted(row for row in msi_table(msi, table)
+                        if row[0] in ours) for table in SEQUENCES]
     if conditions.get("Autostart") != AUTOSTART_CONDITION or \
-            upgrades.get("WIX_UPGRADE_DETECTED") != expected:
-        raise BundleError("msibuild did not set the autostart condition and "
-                          "the upgrade row of %s" % msi)
+            upgrades.get("WIX_UPGRADE_DETECTED") != expected or \
+            actions != sorted([a, str(k), s, t]
+                              for a, k, s, t, _, _ in AUTOSTART_ACTIONS) or \
+            sequences != [sorted([a, c, str(n)] for a, _, _, _, c, n in
+                                 AUTOSTART_ACTIONS)] * len(SEQUENCES):
+        raise BundleError("msibuild did not set the autostart condition, "
+                          "the upgrade row and the autostart actions of %s" %
+                          msi)
 
 
 def build_msi(bundle, info, icon, out):
     folder = read_bundle(bundle)
     if EXECUTABLE not in folder.files:
         raise BundleError("%s holds no %s" % (bundle, EXECUTABLE))
+    check_installer_names(folder)
     version = product_version(info)
     out_dir = os.path.dirname(os.path.abspath(out))
     # Built beside the output and moved into place whole, so a failed run
@@ -258,7 +361,9 @@ def build_msi(bundle, info, icon, out):
             f.write(wix_source(folder, info, os.path.abspath(bundle),
                                os.path.join(work, "lanternquill.ico"), work))
         msi = os.path.join(work, "package.msi")
-        subprocess.run(["wixl", "-o", msi, source], check=True)
+        # An x64 package: Windows refuses it on a 32-bit system, and its
+        # components are 64-bit ones (Win64), as the program is.
+        subprocess.run(["wixl", "-a", "x64", "-o", msi, source], check=True)
         set_what_wixl_cannot(msi, version)
         os.replace(msi, out)
 

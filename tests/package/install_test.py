@@ -11,6 +11,7 @@ Usage: install_test.py [--work DIR] [TestCase ...]
 """
 
 import argparse
+import glob
 import hashlib
 import os
 import shutil
@@ -25,8 +26,11 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
 sys.path.insert(0, os.path.join(ROOT, "tests", "host"))
 
 from end_to_end_test import (CONFIG, Host, HostTestCase,  # noqa: E402
-                             eventually, host_lines)
+                             eventually, host_lines, windows_path)
 import lanternquill_port as lq  # noqa: E402
+
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+import packaging  # noqa: E402
 
 BUILD = os.path.join(ROOT, "build", "windows")
 PACKAGES = {}
@@ -35,6 +39,11 @@ UNSIGNED = ("No certificate given (LQ_SIGN_CERT and LQ_SIGN_KEY, or "
 VENDOR = ["flutter_windows.dll", "screen_retriever_windows_plugin.dll",
           "system_tray_plugin.dll", "window_manager_plugin.dll"]
 RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
+# msiexec's 1603 (the install failed), as an exit status keeps it: its low
+# byte.
+REFUSED = 1603 & 0xFF
+REFUSALS = {condition: message
+            for condition, message in packaging.LAUNCH_CONDITIONS}
 
 
 def work(*parts):
@@ -86,7 +95,7 @@ def prepare_real_inputs():
     for i in range(1000):
         folder = work("ui", "flutter_assets", "assets", "group %02d" % (i % 25))
         os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "image [%d] & \u00fc.png" % i),
+        with open(os.path.join(folder, "image [%d] & co.png" % i),
                   "w") as f:
             f.write("asset %d" % i)
 
@@ -117,9 +126,11 @@ def setUpModule():
         if status != 0:
             raise AssertionError("scripts/package for %s failed:\n%s" %
                                  (name, "\n".join(stderr)))
+        # Whatever else the name says (a build with stand-ins says so).
         base = work("packages", name, "Lanternquill-" + version)
-        PACKAGES[name] = {"msi": base + ".msi",
-                          "zip": base + "-portable.zip", "stdout": stdout}
+        [msi] = glob.glob(glob.escape(base) + "*.msi")
+        [zip_file] = glob.glob(glob.escape(base) + "*-portable.zip")
+        PACKAGES[name] = {"msi": msi, "zip": zip_file, "stdout": stdout}
 
 
 def digest(data):
@@ -211,6 +222,15 @@ class InstallTestCase(HostTestCase):
     def msiexec(self, *args):
         return self.prefix.run(["msiexec"] + list(args) + ["/qn"],
                                timeout=300).returncode
+
+    def installer(self, *args):
+        """The lines installer_session.js prints."""
+        result = self.prefix.run(
+            ["cscript", "//nologo", windows_path(os.path.join(
+                ROOT, "tests", "package", "installer_session.js"))] +
+            list(args))
+        self.assertEqual(result.returncode, 0)
+        return result.stdout.decode("ascii").splitlines()
 
     def registry(self, key):
         """{key: {value name: data}} of a key and its subkeys; {} when the
@@ -306,29 +326,94 @@ class InstallTest(InstallTestCase):
         self.assertEqual(self.products(), [])
 
 
+class RefusalTest(InstallTestCase):
+    prefix_name = "refusal"
+
+    def test_refuses_what_it_cannot_serve_before_installing_anything(self):
+        package = PACKAGES["plain"]["msi"]
+        # Each launch condition as the installer evaluates it, the session's
+        # properties set as another system or account would have them; the
+        # ones Wine cannot be made to run as (a 32-bit system, the SYSTEM
+        # account) are proven here only.
+        table = [
+            ("this user", [], []),
+            ("32-bit Windows", ["VersionNT64="], ["VersionNT64"]),
+            ("all users", ["ALLUSERS=1"], ["NOT ALLUSERS"]),
+            # Per machine when an administrator runs it.
+            ("all users if allowed", ["ALLUSERS=2"], ["NOT ALLUSERS"]),
+            ("SYSTEM", ["UserSID=S-1-5-18"], ["Installed OR (UserSID"]),
+            ("network service", ["UserSID=S-1-5-20"],
+             ["Installed OR (UserSID"]),
+            # What an earlier package put into the SYSTEM profile can go.
+            ("SYSTEM removing", ["UserSID=S-1-5-18", "Installed=1"], []),
+            ("autostart on", ["AUTOSTART=1"], []),
+            ("autostart off", ["AUTOSTART=0"], []),
+            ("autostart yes", ["AUTOSTART=yes"], ["NOT AUTOSTART"]),
+        ]
+        for name, properties, refusals in table:
+            with self.subTest(name):
+                self.assertEqual(
+                    self.installer("refusals", windows_path(package),
+                                   "Installed=", *properties),
+                    [message for condition, message in REFUSALS.items()
+                     if condition.startswith(tuple(refusals))])
+
+        # And as msiexec runs them: refused, nothing installed, nothing
+        # registered for anyone.
+        before = paths(self.drive)
+        for args in (["ALLUSERS=1"], ["AUTOSTART=yes"]):
+            with self.subTest(args=args):
+                self.assertEqual(self.msiexec("/i", package, *args), REFUSED)
+                self.assertEqual(paths(self.drive) - before, set())
+                self.assertEqual(self.products(), [])
+                self.assertEqual(self.installer(
+                    "related", packaging.UPGRADE_CODE), [])
+
+
 class UpgradeTest(InstallTestCase):
     prefix_name = "upgrade"
 
     def test_later_packages_replace_and_earlier_ones_are_refused(self):
         steps = [
-            ("first install", "plain", ["AUTOSTART=1"], "plain", "1.0.1"),
+            ("first install", "plain", ["AUTOSTART=1"], 0, "plain", "1.0.1",
+             True),
             # A rebuild of the installed version has a new product code; it
-            # replaces the installed one, old files and all.
-            ("same version rebuilt", "real", [], "real", "1.0.1"),
+            # replaces the installed one, old files and all, and keeps the
+            # choice made before.
+            ("same version rebuilt", "real", [], 0, "real", "1.0.1", True),
             # Only the build number is later.
-            ("upgrade", "newer", [], "newer", "1.0.2"),
-            ("same package again", "newer", [], "newer", "1.0.2"),
+            ("upgrade, autostart off", "newer", ["AUTOSTART=0"], 0, "newer",
+             "1.0.2", False),
+            ("same package again", "newer", [], 0, "newer", "1.0.2", False),
+            ("same package, same choice", "newer", ["AUTOSTART=0"], 0,
+             "newer", "1.0.2", False),
+            # The installed package would change nothing: refused.
+            ("same package, other choice", "newer", ["AUTOSTART=1"],
+             REFUSED, "newer", "1.0.2", False),
             # Refused; under Wine the exit code says nothing reliable.
-            ("downgrade", "plain", [], "newer", "1.0.2"),
+            ("downgrade", "plain", [], None, "newer", "1.0.2", False),
         ]
-        for name, package, args, expected, version in steps:
+        for name, package, args, status, expected, version, autostart in \
+                steps:
             with self.subTest(name):
-                status = self.msiexec("/i", PACKAGES[package]["msi"], *args)
-                if name != "downgrade":
-                    self.assertEqual(status, 0)
+                found = self.msiexec("/i", PACKAGES[package]["msi"], *args)
+                if status is not None:
+                    self.assertEqual(found, status)
                 self.assertInstalled(expected, version)
-                # Each install decides: only the first asked for it.
-                self.assertEqual(self.run_value() is not None, bool(args))
+                self.assertEqual(self.run_value() is not None, autostart)
+
+        # Removed as README says, without the installed build's package:
+        # its product code found by the upgrade code every build shares.
+        product = {row[0]: row[1] for row in packaging.msi_table(
+            PACKAGES["newer"]["msi"], "Property")}["ProductCode"]
+        self.assertEqual(self.installer("related", packaging.UPGRADE_CODE),
+                         [product])
+        self.assertEqual(self.msiexec("/x", product), 0)
+        self.assertEqual(eventually(lambda: os.path.exists(self.install_dir),
+                                    lambda exists: not exists), False)
+        self.assertEqual(self.products(), [])
+        self.assertEqual(self.installer("related", packaging.UPGRADE_CODE),
+                         [])
 
 
 class PackageScriptTest(unittest.TestCase):

@@ -120,7 +120,7 @@ class InstallerSourceTest(unittest.TestCase):
 
     def test_components_are_per_user_and_the_same_for_every_build(self):
         files = ["lanternquill.exe", "data/app.so",
-                 "data/flutter_assets/fonts/M\u00e4t\u00e9rial [1] & co.otf"]
+                 "data/flutter_assets/fonts/Material [1] & co.otf"]
         # The same bundle elsewhere, as the next build or version lays it out.
         components = self.components(self.bundle("a", files))
         self.assertEqual(self.components(self.bundle("b/c", files)),
@@ -157,6 +157,14 @@ class InstallerSourceTest(unittest.TestCase):
             ("link", exe, link, INFO, "passwd is neither a file nor a folder"),
             ("raw", exe, undecodable, INFO,
              "'\\udcff.png' is not a UTF-8 name"),
+            # Windows-1252 and beyond: each is another name, or none, in
+            # some system's code page.
+            ("latin", exe + ["data/\u00fcber.png"], None, INFO,
+             "'data/\u00fcber.png' is not an ASCII name, which the "
+             "installer cannot carry to every Windows system"),
+            ("cyrillic folder", exe + ["data/\u0436\u0443\u043a/a.png"],
+             None, INFO, "'data/\u0436\u0443\u043a' is not an ASCII name, "
+             "which the installer cannot carry to every Windows system"),
             ("no exe", ["data/app.so"], None, INFO,
              "{bundle} holds no lanternquill.exe"),
             ("version", exe, None, dict(INFO, product_version="1.2.70000"),
@@ -175,6 +183,27 @@ class InstallerSourceTest(unittest.TestCase):
                 self.assertEqual(str(caught.exception),
                                  message.format(bundle=bundle))
                 self.assertFalse(os.path.exists(out))
+
+
+class InstallerPackageTest(unittest.TestCase):
+    def test_is_a_64_bit_package(self):
+        work = tempfile.mkdtemp(prefix="lq-package-test-")
+        self.addCleanup(shutil.rmtree, work)
+        bundle = os.path.join(work, "bundle")
+        os.makedirs(os.path.join(bundle, "data"))
+        for rel in ("lanternquill.exe", "data/app.so"):
+            open(os.path.join(bundle, rel), "wb").close()
+        msi = os.path.join(work, "package.msi")
+        packaging.build_msi(bundle, INFO, os.path.join(
+            ROOT, "resources", "app_icon.ico"), msi)
+        summary = subprocess.run(["msiinfo", "suminfo", msi], check=True,
+                                 capture_output=True, text=True).stdout
+        self.assertIn("Template: x64;1033\n", summary)
+        # Every component 64-bit (msidbComponentAttributes64bit).
+        components = packaging.msi_table(msi, "Component")
+        self.assertGreater(len(components), 5)
+        self.assertEqual([row[0] for row in components
+                          if not int(row[3]) & 0x100], [])
 
 
 def main():
