@@ -586,8 +586,9 @@ class InputChannelTest(HostTestCase):
     def test_every_method_replies_exactly_and_injects_what_it_says(self):
         # It presses Win+D, Ctrl+Win+Right and Win+Tab on the way.
         if DESKTOP:
-            self.addCleanup(desktop_shortcuts.restore_desktop, self,
-                            desktop_shortcuts.desktop_state())
+            shown = desktop_shortcuts.desktop_state()
+            self.addCleanup(lambda: self.assertEqual(
+                desktop_shortcuts.restore_desktop(shown), []))
         ok_null = (lq.STATUS_OK, lq.success_bytes(None))
         ok_true = (lq.STATUS_OK, lq.success_bytes(True))
         not_implemented = (lq.STATUS_OK, b"")
