@@ -28,8 +28,8 @@ class WindowsReleaseLogicTest(unittest.TestCase):
              "Lanternquill-1.0.0.1-stand-in.msi"),
             (["Lanternquill-1.0.0.10.msi", "Lanternquill-1.0.0.1.msi"],
              "1.0.0.1", "Lanternquill-1.0.0.1.msi"),
-            (["Lanternquill-1.0.0.10.msi", "Lanternquill-1.0.0.1-portable.zip"],
-             "1.0.0.1",
+            (["Lanternquill-1.0.0.10.msi",
+              "Lanternquill-1.0.0.1-portable.zip"], "1.0.0.1",
              "expected one Lanternquill-1.0.0.1*.msi in {dir}, found none"),
             (["Lanternquill-1.0.0.1.msi", "Lanternquill-1.0.0.1-stand-in.msi"],
              "1.0.0.1",
@@ -50,7 +50,7 @@ class WindowsReleaseLogicTest(unittest.TestCase):
     def test_reads_reg_and_tasklist_output(self):
         reg = ("\r\n"
                "HKEY_CURRENT_USER\\Software\\Run\r\n"
-               "    Lanternquill    REG_SZ    \"C:\\A B\\lanternquill.exe\"\r\n"
+               "    Lanternquill    REG_SZ    \"C:\\A B\\x.exe\"\r\n"
                "    Empty    REG_SZ\r\n"
                "    Two  Spaces    REG_DWORD    0x1\r\n"
                "\r\n"
@@ -58,7 +58,7 @@ class WindowsReleaseLogicTest(unittest.TestCase):
                "    (Default)    REG_SZ    a    b\r\n")
         self.assertEqual(release.parse_reg_query(reg), {
             "HKEY_CURRENT_USER\\Software\\Run": {
-                "Lanternquill": '"C:\\A B\\lanternquill.exe"', "Empty": "",
+                "Lanternquill": '"C:\\A B\\x.exe"', "Empty": "",
                 "Two  Spaces": "0x1"},
             "HKEY_CURRENT_USER\\Software\\Run\\Sub": {"(Default)": "a    b"},
         })

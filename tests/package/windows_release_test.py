@@ -308,8 +308,8 @@ def release_flow(machine, first, second, first_version, second_version):
     print("== clean machine", flush=True)
     before = leftovers(machine.snapshot())
     if before:
-        raise Failure("not a clean machine before the install: " +
-                      "; ".join(before))
+        raise Failure("not a clean machine before the install:\n  " +
+                      "\n  ".join(before))
 
     print("== install %s" % os.path.basename(first), flush=True)
     machine.msiexec("install", "/i", first, "AUTOSTART=1")
@@ -351,7 +351,7 @@ def release_flow(machine, first, second, first_version, second_version):
     left = leftovers(e2e.eventually(machine.snapshot,
                                     lambda s: not leftovers(s)))
     if left:
-        raise Failure("uninstall: " + "; ".join(left))
+        raise Failure("uninstall left:\n  " + "\n  ".join(left))
 
 
 def main():
