@@ -17,7 +17,6 @@ msiexec's verbose logs are written to DIR/logs under --work.
 """
 
 import argparse
-import csv
 import os
 import shutil
 import subprocess
@@ -117,10 +116,54 @@ def parse_reg_query(text):
     return found
 
 
-def parse_tasklist(text):
-    """The process IDs of lanternquill.exe in `tasklist /fo csv /nh`."""
-    return sorted(int(row[1]) for row in csv.reader(text.splitlines())
-                  if len(row) > 1 and row[0].lower() == "lanternquill.exe")
+def windows_processes(exe):
+    """The IDs of the processes whose image is `exe`, on Windows. Only the
+    path tells the installed host from the build's own, which other tests
+    run."""
+    import ctypes
+    from ctypes import wintypes
+    kernel32 = ctypes.WinDLL("kernel32", use_last_error=True)
+    kernel32.K32EnumProcesses.argtypes = (
+        ctypes.POINTER(wintypes.DWORD), wintypes.DWORD,
+        ctypes.POINTER(wintypes.DWORD))
+    kernel32.OpenProcess.argtypes = (wintypes.DWORD, wintypes.BOOL,
+                                     wintypes.DWORD)
+    kernel32.OpenProcess.restype = wintypes.HANDLE
+    kernel32.QueryFullProcessImageNameW.argtypes = (
+        wintypes.HANDLE, wintypes.DWORD, wintypes.LPWSTR,
+        ctypes.POINTER(wintypes.DWORD))
+    kernel32.CloseHandle.argtypes = (wintypes.HANDLE,)
+    process_query_limited_information = 0x1000
+
+    count = 1024
+    while True:
+        pids = (wintypes.DWORD * count)()
+        used = wintypes.DWORD()
+        if not kernel32.K32EnumProcesses(pids, ctypes.sizeof(pids),
+                                         ctypes.byref(used)):
+            raise ctypes.WinError(ctypes.get_last_error())
+        # A full array may have been too small.
+        if used.value < ctypes.sizeof(pids):
+            break
+        count *= 2
+    wanted = os.path.normcase(os.path.realpath(exe))
+    found = []
+    for pid in pids[:used.value // ctypes.sizeof(wintypes.DWORD)]:
+        handle = kernel32.OpenProcess(process_query_limited_information,
+                                      False, pid)
+        if not handle:
+            continue
+        try:
+            image = ctypes.create_unicode_buffer(32768)
+            size = wintypes.DWORD(len(image))
+            if (kernel32.QueryFullProcessImageNameW(handle, 0, image,
+                                                    ctypes.byref(size)) and
+                    os.path.normcase(os.path.realpath(image.value)) ==
+                    wanted):
+                found.append(pid)
+        finally:
+            kernel32.CloseHandle(handle)
+    return sorted(found)
 
 
 def format_reply(reply):
@@ -162,8 +205,10 @@ class Machine:
         self.display = e2e.Display()
         if e2e.DESKTOP:
             self.prefix = e2e.Prefix(None, self.display)
-            local = os.environ["LOCALAPPDATA"]
-            roaming = os.environ["APPDATA"]
+            # Long names, as Windows Installer writes them into the Run
+            # value, even where the environment holds short ones.
+            local = os.path.realpath(os.environ["LOCALAPPDATA"])
+            roaming = os.path.realpath(os.environ["APPDATA"])
             local_windows = local
         else:
             path = os.path.join(work, "prefix")
@@ -239,13 +284,13 @@ class Machine:
         return self.registry(RUN_KEY).get(key, {}).get(NAME)
 
     def processes(self):
+        """The processes running the installed lanternquill.exe: ours, or
+        one that Restart Manager started again after the upgrade."""
         if e2e.DESKTOP:
-            result = self.run(["tasklist", "/fo", "csv", "/nh"],
-                              QUERY_TIMEOUT)
-            return parse_tasklist(result.stdout.decode("utf-8", "replace"))
-        # Wine's tasklist lists nothing; its processes are Linux ones, each
-        # named by the path it was started with. Other prefixes' hosts are
-        # not ours.
+            return windows_processes(self.exe())
+        # Wine's processes are Linux ones, each named by the path it was
+        # started with; the prefix is the tests' own, and other prefixes'
+        # hosts are not ours.
         own = b"WINEPREFIX=" + self.prefix.path.encode()
         found = []
         for pid in filter(str.isdigit, os.listdir("/proc")):
@@ -258,8 +303,7 @@ class Machine:
                 continue
             # Started by a Linux path or a Windows one.
             name = command.replace(b"\\", b"/").lower().split(b"/")[-1]
-            if (name == b"lanternquill.exe" and
-                    own in environment):
+            if name == b"lanternquill.exe" and own in environment:
                 found.append(int(pid))
         return sorted(found)
 
