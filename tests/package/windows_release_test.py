@@ -13,7 +13,8 @@ Usage: windows_release_test.py --first DIR --first-version V
                                --second DIR --second-version V
                                --work DIR
 Each DIR holds one package, Lanternquill-<V>.msi or Lanternquill-<V>-*.msi.
-msiexec's verbose logs are written to DIR/logs under --work.
+msiexec's verbose logs go to logs/ in the --work folder, the host's output
+to a folder of its own there.
 """
 
 import argparse
@@ -51,7 +52,7 @@ HOST_TIMEOUT = 60
 
 
 class Failure(Exception):
-    """One line that says which step went wrong and how."""
+    """Which step went wrong and how, for the log."""
 
 
 def find_msi(folder, version):
