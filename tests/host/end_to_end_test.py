@@ -29,6 +29,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 
+import desktop_shortcuts  # noqa: E402
 import lanternquill_port as lq  # noqa: E402
 
 WINE_RUN = os.path.join(ROOT, "cmake", "wine-run")
@@ -583,6 +584,11 @@ class InputChannelTest(HostTestCase):
                          [x, y])
 
     def test_every_method_replies_exactly_and_injects_what_it_says(self):
+        # It presses Win+D, Ctrl+Win+Right and Win+Tab on the way.
+        if DESKTOP:
+            shown = desktop_shortcuts.desktop_state()
+            self.addCleanup(lambda: self.assertEqual(
+                desktop_shortcuts.restore_desktop(shown), []))
         ok_null = (lq.STATUS_OK, lq.success_bytes(None))
         ok_true = (lq.STATUS_OK, lq.success_bytes(True))
         not_implemented = (lq.STATUS_OK, b"")
