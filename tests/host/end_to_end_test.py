@@ -762,9 +762,8 @@ class EndSessionTest(HostTestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
 
     def test_closes_the_normal_way_only_when_the_session_ends(self):
-        destroy = "FlutterDesktopViewControllerDestroy"
-        # Messages sent in turn with the answer expected to each; None asks
-        # whether the host still runs and answers, unchanged.
+        # Messages sent in turn with the answer expected to each; None checks
+        # that the host still runs, answers and has shut nothing down.
         cases = [
             ("Restart Manager closes it",
              [(WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, 1),
@@ -778,28 +777,56 @@ class EndSessionTest(HostTestCase):
         for name, steps in cases:
             with self.subTest(name):
                 host = self.start_host()
-                port = host.connect()
-                self.assertTrue(eventually(
-                    lambda: self.query_window().get("visible"), bool))
-                for step in steps:
-                    if step is None:
-                        self.assertIsNone(host.process.poll())
-                        self.assertEqual(port.call("checkAccessibility"),
-                                         (lq.STATUS_OK,
-                                          lq.success_bytes(True)))
-                        self.assertNotIn(destroy, calls(host.trace()))
-                    elif callable(step):
-                        step()
-                    else:
-                        self.assertEqual(self.send(*step[:3]), step[3], step)
-                host.port.disconnect()
-                self.assertEqual(host.wait(), 0)
-                self.assertEqual(host_lines(host.stderr), [])
-                # The engine went with its view controller, last of all.
-                names = calls(host.trace())
-                self.assertEqual(names.count(destroy), 1)
-                self.assertEqual(names[-1], destroy)
-                self.assertNotIn("FlutterDesktopEngineDestroy", names)
+                try:
+                    self.check_closed_by(host, steps)
+                finally:
+                    # The next case must find its own host's window only.
+                    host.kill()
+
+    def check_closed_by(self, host, steps):
+        destroy = "FlutterDesktopViewControllerDestroy"
+        port = host.connect()
+        self.assertTrue(eventually(
+            lambda: self.query_window().get("visible"), bool))
+        for step in steps:
+            if step is None:
+                self.assertIsNone(host.process.poll())
+                self.assertEqual(port.call("checkAccessibility"),
+                                 (lq.STATUS_OK, lq.success_bytes(True)))
+                # As text: the trace may be half-way through a line.
+                self.assertNotIn(destroy, Host.read_output(host.trace_path))
+            elif callable(step):
+                step()
+            else:
+                self.assertEqual(self.send(*step[:3]), step[3], step)
+        port.disconnect()
+        self.assertEqual(host.wait(), 0)
+        self.assertEqual(host_lines(host.stderr), [])
+        # The engine went with its view controller, last of all.
+        names = calls(host.trace())
+        self.assertEqual(names.count(destroy), 1)
+        self.assertEqual(names[-1], destroy)
+        self.assertNotIn("FlutterDesktopEngineDestroy", names)
+
+    def test_registers_its_arguments_for_a_restart_after_an_update(self):
+        if not DESKTOP:
+            # Measured: RegisterApplicationRestart succeeds and keeps nothing,
+            # GetApplicationRestartSettings answers E_NOTIMPL.
+            self.skipTest("Wine keeps no restart registration")
+        arguments = ["two words", "", "z\u00fcrich", "last"]
+        host = self.start_host(arguments)
+        host.connect()
+        self.assertTrue(eventually(
+            lambda: self.query_window().get("visible"), bool))
+        result = self.prefix.run([CONFIG["messages"], "restart-settings"])
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        # The arguments as the host received them: as Python quoted them.
+        # RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT.
+        self.assertEqual(
+            json.loads(result.stdout.decode().splitlines()[-1]),
+            {"hresult": 0, "command_line": subprocess.list2cmdline(arguments),
+             "flags": 11})
+        self.assertEqual(host.close(), ((lq.STATUS_OK, b""), 0))
 
 
 def run_under_display(exe):

@@ -62,6 +62,7 @@ TEST(RestartRegistrationTest, RegistersTheArgumentsAsReceivedWhileTheyFit) {
       {L"\"C:\\a b\"x y", {{L"x y", kFlags}}},
       {L"C:\\ab\"x y\" z", {{L"y\" z", kFlags}}},
       {L"\"C:\\never closed x", {{L"", kFlags}}},
+      {L" lq.exe a", {{L"lq.exe a", kFlags}}},  // an empty name
       {L"lq.exe " + longest, {{longest, kFlags}}},
       {L"lq.exe " + longest + L"a", {}},
   };
