@@ -8,6 +8,7 @@
 #include "host/debug_console.h"
 #include "host/engine_project.h"
 #include "host/flutter_window.h"
+#include "host/restart_registration.h"
 
 int APIENTRY wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/,
                       wchar_t* /*command_line*/, int /*show_command*/) {
@@ -26,6 +27,11 @@ int APIENTRY wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/,
   // folder, so the bundle can be started from any working directory.
   flutter::EngineProject project(L"data");
   project.entrypoint_arguments = CollectEntryArguments();
+
+  // Before the window exists: from then on Restart Manager can close us for
+  // an update, and it starts again only what had registered when it did.
+  RegisterForRestartAfterUpdate(::GetCommandLineW(),
+                                &::RegisterApplicationRestart);
 
   FlutterWindow window(project);
   if (!window.Create(L"Lanternquill", WindowPoint{10, 10},

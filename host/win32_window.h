@@ -8,8 +8,8 @@
 
 // Base of the application's top-level window: registers the window class,
 // creates the window scaled to the monitor's DPI with the system's title-bar
-// theme, routes native messages to HandleMessage, and keeps one child window
-// stretched over the client area.
+// theme, routes native messages to HandleMessage, keeps one child window
+// stretched over the client area, and closes when the session ends.
 class Win32Window {
  public:
   Win32Window();

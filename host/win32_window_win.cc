@@ -234,6 +234,21 @@ LRESULT Win32Window::HandleMessage(HWND window, UINT message, WPARAM wparam,
       ApplySystemTheme(window);
       return 0;
 
+    // The session may end, and Restart Manager may close us for an update:
+    // there is nothing to save first.
+    case WM_QUERYENDSESSION:
+      return TRUE;
+
+    // Once this returns on a real end the system may end the process, so the
+    // window goes now and the engine shuts down through WM_DESTROY as on a
+    // close by the user. ENDSESSION_CLOSEAPP (Restart Manager) comes with
+    // wparam TRUE; wparam FALSE means the end was cancelled.
+    case WM_ENDSESSION:
+      if (wparam != FALSE && window_handle_ != nullptr) {
+        ::DestroyWindow(window_handle_);
+      }
+      return 0;
+
     default:
       return ::DefWindowProcW(window_handle_, message, wparam, lparam);
   }

@@ -5,6 +5,9 @@
 add_executable(input_probe input_probe_win.cc)
 lq_set_warnings(input_probe)
 lq_link_static_runtime(input_probe)
+add_executable(window_messages window_messages_win.cc)
+lq_set_warnings(window_messages)
+lq_link_static_runtime(window_messages)
 
 # Creates real windows, so it runs like the end-to-end tests, on the private
 # display and prefix or on the real desktop.
@@ -29,11 +32,12 @@ endif()
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 foreach(test_case StartupTest ArgumentsTest DpiTest FailureTest InputChannelTest
-    WindowMessageTest)
+    WindowMessageTest EndSessionTest)
   add_test(NAME end_to_end_${test_case}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end_test.py
       --bundle ${CMAKE_BINARY_DIR}/bundle
       --probe $<TARGET_FILE:input_probe>
+      --messages $<TARGET_FILE:window_messages>
       --work ${CMAKE_BINARY_DIR}/end_to_end
       ${test_case})
   set_tests_properties(end_to_end_${test_case} PROPERTIES
@@ -48,6 +52,7 @@ add_test(NAME win32_window_test
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end_test.py
     --bundle ${CMAKE_BINARY_DIR}/bundle
     --probe $<TARGET_FILE:input_probe>
+    --messages $<TARGET_FILE:window_messages>
     --work ${CMAKE_BINARY_DIR}/end_to_end
     --exe $<TARGET_FILE:win32_window_test>)
 set_tests_properties(win32_window_test PROPERTIES

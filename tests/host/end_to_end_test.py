@@ -10,8 +10,10 @@ Run on Windows, the same checks run on the user's own desktop: programs start
 directly, there is no display or prefix of the tests' own, and a test that
 would change the desktop's settings is skipped.
 
-Usage: end_to_end_test.py --bundle DIR --probe EXE --work DIR [TestCase ...]
-       end_to_end_test.py --bundle DIR --probe EXE --work DIR --exe EXE
+Usage: end_to_end_test.py --bundle DIR --probe EXE --messages EXE --work DIR
+           [TestCase ...]
+       end_to_end_test.py --bundle DIR --probe EXE --messages EXE --work DIR
+           --exe EXE
 """
 
 import argparse
@@ -743,6 +745,96 @@ class WindowMessageTest(HostTestCase):
         self.close_host()
 
 
+WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
+ENDSESSION_CLOSEAPP = 0x1
+
+
+class EndSessionTest(HostTestCase):
+    """The host closes the normal way when the session ends or Restart
+    Manager closes it for an update, and not when the end is cancelled."""
+
+    def send(self, message, wparam, lparam):
+        """The host's answer, once it has handled the message."""
+        result = self.prefix.run([CONFIG["messages"], "send", str(message),
+                                  str(wparam), str(lparam)])
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        return json.loads(result.stdout.decode().splitlines()[-1])["result"]
+
+    def end_session(self):
+        if DESKTOP:
+            self.skipTest("would end this desktop's session")
+        # Into a file: a process it starts keeps a pipe open for a minute.
+        result = self.prefix.run(["wineboot", "--end-session"])
+        self.assertEqual(result.returncode, 0, result.stderr)
+
+    def test_closes_the_normal_way_only_when_the_session_ends(self):
+        # Messages sent in turn with the answer expected to each; None checks
+        # that the host still runs, answers and has shut nothing down.
+        cases = [
+            ("Restart Manager closes it",
+             [(WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, 1),
+              (WM_ENDSESSION, 1, ENDSESSION_CLOSEAPP, 0)]),
+            ("cancelled ends, then a real one",
+             [(WM_QUERYENDSESSION, 0, 0, 1), (WM_ENDSESSION, 0, 0, 0),
+              (WM_ENDSESSION, 0, ENDSESSION_CLOSEAPP, 0), None,
+              (WM_ENDSESSION, 1, 0, 0)]),
+            ("the session ends", [self.end_session]),
+        ]
+        for name, steps in cases:
+            with self.subTest(name):
+                host = self.start_host()
+                try:
+                    self.check_closed_by(host, steps)
+                finally:
+                    # The next case must find its own host's window only.
+                    host.kill()
+
+    def check_closed_by(self, host, steps):
+        destroy = "FlutterDesktopViewControllerDestroy"
+        port = host.connect()
+        self.assertTrue(eventually(
+            lambda: self.query_window().get("visible"), bool))
+        for step in steps:
+            if step is None:
+                self.assertIsNone(host.process.poll())
+                self.assertEqual(port.call("checkAccessibility"),
+                                 (lq.STATUS_OK, lq.success_bytes(True)))
+                # As text: the trace may be half-way through a line.
+                self.assertNotIn(destroy, Host.read_output(host.trace_path))
+            elif callable(step):
+                step()
+            else:
+                self.assertEqual(self.send(*step[:3]), step[3], step)
+        port.disconnect()
+        self.assertEqual(host.wait(), 0)
+        self.assertEqual(host_lines(host.stderr), [])
+        # The engine went with its view controller, last of all.
+        names = calls(host.trace())
+        self.assertEqual(names.count(destroy), 1)
+        self.assertEqual(names[-1], destroy)
+        self.assertNotIn("FlutterDesktopEngineDestroy", names)
+
+    def test_registers_its_arguments_for_a_restart_after_an_update(self):
+        if not DESKTOP:
+            # Measured: RegisterApplicationRestart succeeds and keeps nothing,
+            # GetApplicationRestartSettings answers E_NOTIMPL.
+            self.skipTest("Wine keeps no restart registration")
+        arguments = ["two words", "", "z\u00fcrich", "last"]
+        host = self.start_host(arguments)
+        host.connect()
+        self.assertTrue(eventually(
+            lambda: self.query_window().get("visible"), bool))
+        result = self.prefix.run([CONFIG["messages"], "restart-settings"])
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        # The arguments as the host received them: as Python quoted them.
+        # RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT.
+        self.assertEqual(
+            json.loads(result.stdout.decode().splitlines()[-1]),
+            {"hresult": 0, "command_line": subprocess.list2cmdline(arguments),
+             "flags": 11})
+        self.assertEqual(host.close(), ((lq.STATUS_OK, b""), 0))
+
+
 def run_under_display(exe):
     display = Display()
     prefix = Prefix(os.path.join(CONFIG["work"], "prefix"), display)
@@ -763,12 +855,14 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bundle", required=True)
     parser.add_argument("--probe", required=True)
+    parser.add_argument("--messages", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--exe", help="run this test program on the "
                         "private display and prefix instead")
     args, rest = parser.parse_known_args()
     CONFIG.update(bundle=os.path.abspath(args.bundle),
                   probe=os.path.abspath(args.probe),
+                  messages=os.path.abspath(args.messages),
                   work=os.path.abspath(args.work))
     os.makedirs(CONFIG["work"], exist_ok=True)
     if args.exe:

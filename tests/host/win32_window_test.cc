@@ -150,6 +150,45 @@ TEST_F(Win32WindowTest, PostsTheQuitMessageOnDestroyOnlyWhenAsked) {
   }
 }
 
+// The system asks before the session ends, and so does Restart Manager
+// before an update (ENDSESSION_CLOSEAPP): the window agrees, and closes the
+// normal way, quit message included, only when the end really comes.
+TEST_F(Win32WindowTest, ClosesWhenTheSessionEndsAndOnlyThen) {
+  struct Case {
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+    LRESULT result;
+    bool closes;
+  };
+  const Case cases[] = {
+      {WM_QUERYENDSESSION, 0, 0, TRUE, false},
+      {WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, TRUE, false},
+      {WM_ENDSESSION, FALSE, 0, 0, false},
+      {WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP, 0, false},
+      {WM_ENDSESSION, TRUE, 0, 0, true},
+      {WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, 0, true},
+      {WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, 0, true},
+  };
+  for (const Case& c : cases) {
+    TestWindow window;
+    ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
+    window.SetQuitOnDestroy(true);
+    const HWND handle = window.GetHandle();
+    const int destroyed_before = window.destroyed_calls;
+    QuitPosted();  // the quit of the previous case's window, which is gone
+
+    EXPECT_EQ(::SendMessageW(handle, c.message, c.wparam, c.lparam), c.result)
+        << c.message << " " << c.wparam << " " << c.lparam;
+
+    EXPECT_EQ(::IsWindow(handle) == FALSE, c.closes)
+        << c.message << " " << c.wparam;
+    EXPECT_EQ(window.GetHandle() == nullptr, c.closes);
+    EXPECT_EQ(window.destroyed_calls, destroyed_before + (c.closes ? 1 : 0));
+    EXPECT_EQ(QuitPosted(), c.closes);
+  }
+}
+
 TEST_F(Win32WindowTest, KeepsTheChildStretchedOverTheClientAreaAndFocused) {
   TestWindow window;
   ASSERT_TRUE(window.Create(L"t", {0, 0}, {400, 300}));
