@@ -23,11 +23,13 @@ lq_ensure_packages() {
 
 # Everything building and testing needs. clang-cl (clang-tools-14), lld-link
 # (lld), llvm-rc and llvm-mt (llvm) and ninja configure the MSVC branch of the
-# build and compile the resources as rc.exe does.
+# build and compile the resources as rc.exe does. fonts-dejavu-core has the
+# simulated engine's view face, which Wine finds through fontconfig.
 LQ_BUILD_PACKAGES=(cmake make g++ python3 googletest libgtest-dev libgmock-dev
   mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb
   x11-utils imagemagick clang clang-format libclang-rt-14-dev libbenchmark-dev
-  libmsgpack-cxx-dev nlohmann-json3-dev clang-tools-14 lld llvm ninja-build)
+  libmsgpack-cxx-dev nlohmann-json3-dev clang-tools-14 lld llvm ninja-build
+  fonts-dejavu-core)
 
 # The MSVC-frontend tools of Debian's LLVM; clang-cl is not on the PATH.
 LQ_LLVM_BIN=/usr/lib/llvm-14/bin

@@ -1,5 +1,9 @@
 #include "sim/engine/stand_in_view_win.h"
 
+// After windows.h, which the view's header brings and it needs.
+#include <usp10.h>
+
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -34,7 +38,51 @@ void RegisterViewClass(WNDPROC procedure) {
   RegisterClassW(&window_class);
 }
 
+// Writes one line, clipped to `line`. Uniscribe shapes it, so that a
+// character beyond the first plane (an emoji) gets its glyph: under Wine,
+// DrawTextW draws each half of a surrogate pair as a missing glyph.
+void WriteLine(HDC dc, const std::wstring& text, const RECT& line) {
+  if (text.empty()) return;
+  const int length = static_cast<int>(text.size());
+  SCRIPT_STRING_ANALYSIS analysis = nullptr;
+  if (FAILED(ScriptStringAnalyse(dc, text.c_str(), length, length * 3 / 2 + 16,
+                                 -1, SSA_GLYPHS | SSA_CLIP,
+                                 line.right - line.left, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr, &analysis))) {
+    return;
+  }
+  ScriptStringOut(analysis, line.left, line.top, ETO_CLIPPED, &line, 0, 0,
+                  FALSE);
+  ScriptStringFree(&analysis);
+}
+
 }  // namespace
+
+const wchar_t* ViewFontFace() {
+  static const wchar_t* const face = [] {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    wcscpy_s(wanted.lfFaceName, LF_FACESIZE, kSelfContainedFace);
+    bool installed = false;
+    HDC screen = GetDC(nullptr);
+    EnumFontFamiliesExW(
+        screen, &wanted,
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
+          *reinterpret_cast<bool*>(found) = true;
+          return 0;
+        },
+        reinterpret_cast<LPARAM>(&installed), 0);
+    ReleaseDC(nullptr, screen);
+    return installed ? kSelfContainedFace : L"Segoe UI";
+  }();
+  return face;
+}
+
+HFONT CreateViewFont(int height, int weight) {
+  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                     DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                     DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, ViewFontFace());
+}
 
 std::unique_ptr<StandInView> StandInView::Create(HWND parent, int width,
                                                  int height,
@@ -146,18 +194,12 @@ void StandInView::Render(HDC dc, const RECT& area) const {
   DeleteObject(background);
   SetBkMode(dc, TRANSPARENT);
 
-  HFONT title_font =
-      CreateFontW(-36, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                  DEFAULT_PITCH | FF_SWISS, L"Segoe UI");
-  HFONT text_font =
-      CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                  DEFAULT_PITCH | FF_SWISS, L"Segoe UI");
+  HFONT title_font = CreateViewFont(-36, FW_BOLD);
+  HFONT text_font = CreateViewFont(-18, FW_NORMAL);
   HGDIOBJ old_font = SelectObject(dc, title_font);
   SetTextColor(dc, RGB(255, 214, 120));
   RECT line{area.left + 24, area.top + 20, area.right - 24, area.top + 70};
-  DrawTextW(dc, L"Lanternquill", -1, &line, DT_LEFT | DT_SINGLELINE);
+  WriteLine(dc, L"Lanternquill", line);
 
   SelectObject(dc, text_font);
   SetTextColor(dc, RGB(220, 224, 235));
@@ -173,8 +215,7 @@ void StandInView::Render(HDC dc, const RECT& area) const {
   lines.push_back(L"Typed: " + typed_);
   for (const std::wstring& text : lines) {
     line.bottom = line.top + 26;
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line,
-              DT_LEFT | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    WriteLine(dc, text, line);
     line.top = line.bottom;
   }
   SelectObject(dc, old_font);

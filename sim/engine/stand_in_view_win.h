@@ -12,6 +12,19 @@
 
 namespace lanternquill::sim {
 
+// A face with a glyph of its own for every character the demo types, the
+// check mark and the emoji included. Under Wine, GDI takes no missing glyph
+// from another font, and Wine's stand-ins for the Windows faces have neither;
+// Debian's fonts-dejavu-core provides this one, found through fontconfig.
+inline constexpr wchar_t kSelfContainedFace[] = L"DejaVu Sans";
+
+// The face of everything the view writes: the self-contained one where it is
+// installed, else Segoe UI, whose gaps Windows fills from its other fonts.
+const wchar_t* ViewFontFace();
+
+// A font of the view's face; the caller deletes it.
+HFONT CreateViewFont(int height, int weight);
+
 class StandInView {
  public:
   // Empty when the window cannot be made. `parent` holds the view until the

@@ -11,6 +11,17 @@
 namespace flutter {
 namespace {
 
+// Each text goes out exactly, with one line end, however long it is.
+TEST(DiagnosticsTest, WritesTheTextAndOneLineEnd) {
+  for (size_t length : {0, 1, 1023, 1024, 1025, 70000}) {
+    const std::string text(length, 'x');
+    ::testing::internal::CaptureStderr();
+    WriteDiagnosticLine(text);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), text + "\n")
+        << "length " << length;
+  }
+}
+
 // Replies may run on any thread; a line split by another thread's line would
 // turn two diagnostics into garbage.
 TEST(DiagnosticsTest, LinesWrittenByThreadsAtOnceEachStayWhole) {

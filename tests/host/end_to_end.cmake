@@ -9,6 +9,12 @@ add_executable(window_messages window_messages_win.cc)
 lq_set_warnings(window_messages)
 lq_link_static_runtime(window_messages)
 
+# Reads the handle count of a running process for the soak.
+add_executable(handle_count handle_count_win.cc)
+target_link_libraries(handle_count PRIVATE ntdll)
+lq_set_warnings(handle_count)
+lq_link_static_runtime(handle_count)
+
 # Creates real windows, so it runs like the end-to-end tests, on the private
 # display and prefix or on the real desktop.
 add_executable(win32_window_test win32_window_test.cc flutter_window_test.cc)
