@@ -9,10 +9,11 @@
 # (with vcpkg, the x64-windows-static triplet builds the dependencies alike).
 set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 
-# Warnings apply to our own targets only, never to third-party sources such as
-# the GoogleTest build on the Windows target. For MSVC they come with the
-# switches that make it read our sources as the other compilers do: UTF-8
-# source files, standard conformance, the real __cplusplus.
+# Warnings (and, on Windows, NOMINMAX) apply to our own targets only, never to
+# third-party sources such as the GoogleTest build on the Windows target. For
+# MSVC they come with the switches that make it read our sources as the other
+# compilers do: UTF-8 source files, standard conformance, the real
+# __cplusplus.
 function(lq_set_warnings target)
   if(MSVC)
     set(flags /W4 /permissive- /utf-8 /EHsc /Zc:__cplusplus)
@@ -21,11 +22,24 @@ function(lq_set_warnings target)
     set(flags -Wall -Wextra -Wpedantic)
     set(error_flag -Werror)
   endif()
+  # MinGW's GCC compiles the sources MSVC compiles, here where MSVC cannot
+  # run, so it also warns of what /W4 reports there and -Wall leaves alone:
+  # hidden declarations (C4456-C4459) and conversions that lose value or
+  # sign (C4244, C4267, C4245, C4389).
+  if(MINGW)
+    list(APPEND flags -Wshadow -Wconversion -Wsign-conversion)
+  endif()
   if(LQ_WARNINGS_AS_ERRORS)
     list(APPEND flags ${error_flag})
   endif()
   # Only the C++ compiler: resource compilers reject these switches.
   target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:${flags}>")
+  # MSVC's <windows.h> defines the macros min and max, MinGW's does not: the
+  # next std::min( or numeric_limits<T>::max() would break on MSVC alone.
+  # Every target of ours passes here, so every Windows compile gets it.
+  if(WIN32)
+    target_compile_definitions(${target} PRIVATE NOMINMAX)
+  endif()
 endfunction()
 
 # MinGW programs must run under a bare Wine prefix, so nothing of the MinGW

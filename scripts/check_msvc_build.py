@@ -5,7 +5,8 @@ read), and the resources compiled as rc.exe compiles them.
 
 It reports, one line each, and exits 1 when there is any:
 - a compile or link command with a switch only GCC and Clang understand;
-- one of our own C++ sources compiled without /W4, /WX or the static runtime;
+- one of our own C++ sources compiled without /W4, /WX, the static runtime
+  or NOMINMAX (without it <windows.h> defines the macros min and max);
 - a link of lanternquill.exe that would embed a second manifest beside the
   one of lanternquill.rc (the linker's own, or a .manifest source).
 
@@ -27,6 +28,7 @@ GCC_ONLY = re.compile(
     r"^-(W(?![0-4]$|X$).+|m[a-z].*|f[a-z].*|static.*|shared|pthread|"
     r"pedantic.*|std=.*)$")
 CXX_SOURCE = re.compile(r"\.(c|cc|cpp|cxx)$")
+NOMINMAX = re.compile(r"^[/-]DNOMINMAX(=.*)?$")
 RT_MANIFEST = 24
 EXE_NAME = "lanternquill.exe"
 
@@ -51,6 +53,8 @@ def compile_problems(entry, source_dir, build_dir):
         if not any(msvc_switch(token, name) for token in tokens
                    for name in ("MT", "MTd")):
             problems.append("%s: not the static runtime (/MT)" % file)
+        if not any(NOMINMAX.match(token) for token in tokens):
+            problems.append("%s: no NOMINMAX" % file)
     return problems
 
 

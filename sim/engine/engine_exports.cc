@@ -238,8 +238,10 @@ void FlutterDesktopMessengerUnlock(FlutterDesktopMessengerRef messenger) {
 void FlutterDesktopResyncOutputStreams(void) {
   Guarded([] {
     TraceCall("FlutterDesktopResyncOutputStreams");
-    // The host may have reopened the C streams on a new console; the C++
-    // streams of this library must write through them again.
+    // The host may have pointed the process's standard handles elsewhere, at
+    // a console opened later; this library's C streams follow them, and its
+    // C++ streams write through those again.
+    lanternquill::sim::RebindOutputStreams();
     std::clearerr(stdout);
     std::clearerr(stderr);
     std::ios::sync_with_stdio(true);

@@ -31,4 +31,10 @@ class UiThreadBinding {
 };
 std::unique_ptr<UiThreadBinding> BindToCurrentThread(TaskQueue* tasks);
 
+// Points this library's C standard output and error streams at the process's
+// current standard output and error. On Windows the library may have a C
+// runtime of its own (MSVC's static one), which does not see the process's
+// handles change; natively there is one runtime, which already follows.
+void RebindOutputStreams();
+
 }  // namespace lanternquill::sim

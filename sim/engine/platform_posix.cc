@@ -27,4 +27,6 @@ std::unique_ptr<UiThreadBinding> BindToCurrentThread(TaskQueue* /*tasks*/) {
   return nullptr;
 }
 
+void RebindOutputStreams() {}
+
 }  // namespace lanternquill::sim

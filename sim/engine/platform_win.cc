@@ -1,3 +1,8 @@
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -77,6 +82,43 @@ class TaskWindow : public UiThreadBinding {
   UniqueWindow window_;
 };
 
+// Points `stream` at a duplicate of the process's standard handle `which`,
+// unless it writes there already. The duplicate belongs to the stream, so
+// the process's handle stays open whatever the stream does later; the
+// stream's previous handle is closed by the runtime that held it.
+void RebindStream(FILE* stream, DWORD which) {
+  const HANDLE process_handle = GetStdHandle(which);
+  if (process_handle == nullptr || process_handle == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  std::fflush(stream);
+  // A program started without standard handles leaves the stream without a
+  // descriptor; it gets one to rebind first.
+  if (_fileno(stream) < 0) {
+    FILE* reopened = nullptr;
+    if (freopen_s(&reopened, "NUL", "w", stream) != 0) return;
+  }
+  const int descriptor = _fileno(stream);
+  if (descriptor < 0 || _get_osfhandle(descriptor) ==
+                            reinterpret_cast<intptr_t>(process_handle)) {
+    return;
+  }
+  HANDLE own = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), process_handle, GetCurrentProcess(),
+                       &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return;
+  }
+  // Text mode, as the runtime opens its standard streams.
+  const int own_descriptor =
+      _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_TEXT);
+  if (own_descriptor < 0) {
+    CloseHandle(own);
+    return;
+  }
+  _dup2(own_descriptor, descriptor);
+  _close(own_descriptor);
+}
+
 }  // namespace
 
 HMODULE ThisModule() {
@@ -112,6 +154,11 @@ std::filesystem::path ExecutableDirectory() {
 
 std::unique_ptr<UiThreadBinding> BindToCurrentThread(TaskQueue* tasks) {
   return std::make_unique<TaskWindow>(tasks);
+}
+
+void RebindOutputStreams() {
+  RebindStream(stdout, STD_OUTPUT_HANDLE);
+  RebindStream(stderr, STD_ERROR_HANDLE);
 }
 
 }  // namespace lanternquill::sim

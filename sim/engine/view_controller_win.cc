@@ -161,17 +161,15 @@ bool FlutterDesktopViewControllerHandleTopLevelWindowProc(
     FlutterDesktopViewControllerRef controller, HWND /*hwnd*/, UINT message,
     WPARAM /*wparam*/, LPARAM /*lparam*/, LRESULT* result) {
   // Not traced: every message of the host's window passes through here.
-  try {
-    static const UINT claimed =
-        RegisterWindowMessageW(LANTERNQUILL_SIM_CLAIMED_MESSAGE_NAME);
-    if (controller == nullptr || claimed == 0 || message != claimed) {
-      return false;
-    }
-    if (result != nullptr) *result = LANTERNQUILL_SIM_CLAIMED_MESSAGE_RESULT;
-    return true;
-  } catch (...) {
+  // Nothing here can throw (a C function and comparisons), so unlike the
+  // other exports it needs no catch: one would be unreachable code.
+  static const UINT claimed =
+      RegisterWindowMessageW(LANTERNQUILL_SIM_CLAIMED_MESSAGE_NAME);
+  if (controller == nullptr || claimed == 0 || message != claimed) {
     return false;
   }
+  if (result != nullptr) *result = LANTERNQUILL_SIM_CLAIMED_MESSAGE_RESULT;
+  return true;
 }
 
 HWND FlutterDesktopViewGetHWND(FlutterDesktopViewRef view) {

@@ -15,7 +15,8 @@ import check_msvc_build as check  # noqa: E402
 
 SOURCE = "/src"
 BUILD = "/src/build/msvc"
-GOOD = "clang-cl /nologo -TP /DWIN32 -MT /W4 /permissive- /utf-8 /WX -c -- "
+GOOD = ("clang-cl /nologo -TP /DWIN32 -DNOMINMAX -MT /W4 /permissive- "
+        "/utf-8 /WX -c -- ")
 
 
 def res_entry(kind, name, data):
@@ -29,7 +30,9 @@ class CompileCommandTest(unittest.TestCase):
     def test_reports_gcc_flags_everywhere_and_missing_switches_in_ours(self):
         table = [
             (GOOD + "/src/codec/a.cc", []),
-            ("clang-cl -MTd -W4 -WX -c -- /src/codec/a.cc", []),
+            ("clang-cl -MTd -W4 -WX /DNOMINMAX=1 -c -- /src/codec/a.cc", []),
+            ("clang-cl -MT -W4 -WX -DNOMINMAXX -c -- /src/input/b_win.cc",
+             ["/src/input/b_win.cc: no NOMINMAX"]),
             (GOOD + "/src/resources/lanternquill.rc", []),
             ("clang-cl -MD -W3 -c -- /usr/src/googletest/gtest-all.cc", []),
             ("clang-cl -MD -c -- /src/build/msvc/generated.cc", []),
@@ -43,7 +46,8 @@ class CompileCommandTest(unittest.TestCase):
               "/usr/src/x.cc: GCC-only flag -static"]),
             ("clang-cl -MD /W3 -c -- /src/host/main_win.cc",
              ["/src/host/main_win.cc: no /W4", "/src/host/main_win.cc: no /WX",
-              "/src/host/main_win.cc: not the static runtime (/MT)"]),
+              "/src/host/main_win.cc: not the static runtime (/MT)",
+              "/src/host/main_win.cc: no NOMINMAX"]),
         ]
         for command, expected in table:
             with self.subTest(command=command):

@@ -48,8 +48,9 @@ TEST(CommandLineChildTest, WritesItsEntryArguments) {
   std::ofstream out(output, std::ios::binary);
   for (const std::string& argument : CollectEntryArguments()) {
     static const char kHex[] = "0123456789abcdef";
-    for (unsigned char byte : argument) {
-      out << kHex[byte >> 4] << kHex[byte & 0xF];
+    for (const char c : argument) {
+      const auto octet = static_cast<unsigned char>(c);
+      out << kHex[octet >> 4] << kHex[octet & 0xF];
     }
     out << "\n";
   }
@@ -58,9 +59,10 @@ TEST(CommandLineChildTest, WritesItsEntryArguments) {
 std::string HexOf(const std::string& bytes) {
   static const char kHex[] = "0123456789abcdef";
   std::string hex;
-  for (unsigned char byte : bytes) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 0xF];
+  for (const char c : bytes) {
+    const auto octet = static_cast<unsigned char>(c);
+    hex += kHex[octet >> 4];
+    hex += kHex[octet & 0xF];
   }
   return hex;
 }

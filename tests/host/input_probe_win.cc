@@ -24,11 +24,15 @@
 
 #include <share.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -94,15 +98,29 @@ void InjectMarker(unsigned long number) {
   ::SendInput(2, records, sizeof(INPUT));
 }
 
+// The number of a request line "mark <n>", or nothing for any other line.
+std::optional<unsigned long> MarkerNumber(std::string_view line) {
+  constexpr std::string_view kPrefix = "mark ";
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+    line.remove_suffix(1);
+  }
+  if (line.substr(0, kPrefix.size()) != kPrefix) return std::nullopt;
+  line.remove_prefix(kPrefix.size());
+  unsigned long number = 0;
+  const char* end = line.data() + line.size();
+  const auto [parsed_end, error] = std::from_chars(line.data(), end, number);
+  if (error != std::errc() || parsed_end != end) return std::nullopt;
+  return number;
+}
+
 // Injects a marker per "mark <n>" line of the standard input. The markers
 // come from this thread, so the hooks on the main thread see them in turn
 // after every event that was injected before the request.
 DWORD WINAPI ReadMarkerRequests(void*) {
   char line[64];
   while (std::fgets(line, sizeof(line), stdin) != nullptr) {
-    unsigned long number = 0;
-    if (std::sscanf(line, "mark %lu", &number) == 1) {
-      InjectMarker(number);
+    if (const auto number = MarkerNumber(line)) {
+      InjectMarker(*number);
     }
   }
   return 0;

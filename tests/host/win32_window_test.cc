@@ -357,7 +357,7 @@ TEST_F(Win32WindowTest, ReadsTheThemeAgainOnEveryColorizationChange) {
   SetLightTheme(1);
   TestWindow window;
   ASSERT_TRUE(window.Create(L"t", {0, 0}, {100, 100}));
-  for (DWORD light : {0, 1, 0}) {
+  for (const DWORD light : {0u, 1u, 0u}) {
     SetLightTheme(light);
     EXPECT_EQ(::SendMessageW(window.GetHandle(), WM_DWMCOLORIZATIONCOLORCHANGED,
                              0, 0),

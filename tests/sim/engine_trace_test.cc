@@ -45,16 +45,13 @@ TEST(EngineTraceTest, ConvertsWidePathsToUtf8) {
   EXPECT_EQ(WideToUtf8(nullptr), "");
   EXPECT_EQ(WideToUtf8(L"data\\flutter_assets"), "data\\flutter_assets");
   EXPECT_EQ(WideToUtf8(L"\u00e4\u20ac"), "\xc3\xa4\xe2\x82\xac");
-  const wchar_t emoji[] = {static_cast<wchar_t>(0x1F600), 0};
+  // One code unit where wchar_t has 32 bits, a surrogate pair where 16.
+  EXPECT_EQ(WideToUtf8(L"\U0001F600"), "\xf0\x9f\x98\x80");
   if constexpr (sizeof(wchar_t) == 2) {
-    const wchar_t pair[] = {0xD83D, 0xDE00, 0};
     const wchar_t unpaired[] = {L'a', 0xD83D, L'b', 0};
-    EXPECT_EQ(WideToUtf8(pair), "\xf0\x9f\x98\x80");
     EXPECT_EQ(WideToUtf8(unpaired),
               "a\xef\xbf\xbd"
               "b");
-  } else {
-    EXPECT_EQ(WideToUtf8(emoji), "\xf0\x9f\x98\x80");
   }
 }
 

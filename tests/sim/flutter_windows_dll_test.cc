@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -125,6 +126,45 @@ std::string JsonPath(const fs::path& path) {
   }
   return out;
 }
+
+// Points the process's standard error handle at a new file and has the
+// engine follow it, for the object's life; then points both back. The
+// engine's C runtime may be its own (MSVC's static one), which sees only the
+// process's handle, never this program's streams.
+class EngineStandardError {
+ public:
+  explicit EngineStandardError(fs::path path) : path_(std::move(path)) {
+    // Rebinding closes what the engine's streams held, at first the handle
+    // the process started with, so the way back is a duplicate of it.
+    DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_ERROR_HANDLE),
+                    GetCurrentProcess(), &previous_, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
+    file_ = CreateFileW(path_.wstring().c_str(), GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    SetStdHandle(STD_ERROR_HANDLE, file_);
+    FlutterDesktopResyncOutputStreams();
+  }
+  EngineStandardError(const EngineStandardError&) = delete;
+  EngineStandardError& operator=(const EngineStandardError&) = delete;
+  ~EngineStandardError() {
+    // The duplicate becomes the process's handle and stays open.
+    SetStdHandle(STD_ERROR_HANDLE, previous_);
+    FlutterDesktopResyncOutputStreams();
+    CloseHandle(file_);
+  }
+
+  // The bytes written to the file so far.
+  std::string Written() const {
+    std::ifstream in(path_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+ private:
+  fs::path path_;
+  HANDLE previous_ = nullptr;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+};
 
 // Plays the host: a UI bundle folder, a trace, a port, an engine and view
 // controller, and a top-level window that adopts the view.
@@ -389,14 +429,26 @@ TEST_F(FlutterWindowsDllTest, ReportsAPortThatCannotBeBound) {
   // A second engine on the same port: the port is taken.
   FlutterDesktopEngineRef engine = CreateEngine(assets_.c_str());
   ASSERT_NE(engine, nullptr);
-  testing::internal::CaptureStderr();
+  EngineStandardError errors(bundle_ / "stderr.txt");
   FlutterDesktopViewControllerRef second =
       FlutterDesktopViewControllerCreate(10, 10, engine);
-  const std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_NE(second, nullptr);
-  EXPECT_EQ(errors, "simulated engine: cannot listen on 127.0.0.1:" +
-                        std::to_string(port_) + "\n");
+  EXPECT_EQ(errors.Written(), "simulated engine: cannot listen on 127.0.0.1:" +
+                                  std::to_string(port_) + "\r\n");
   FlutterDesktopViewControllerDestroy(second);
+}
+
+// What FlutterDesktopResyncOutputStreams is for: the engine's diagnostics go
+// where the process's standard error goes now, each time it changes, and
+// back again.
+TEST_F(FlutterWindowsDllTest, ResyncedOutputFollowsTheStandardErrorHandle) {
+  const std::string line =
+      "simulated engine: response handle unknown or already used\r\n";
+  for (const char* name : {"first.txt", "second.txt"}) {
+    EngineStandardError errors(bundle_ / name);
+    FlutterDesktopMessengerSendResponse(nullptr, nullptr, nullptr, 0);
+    EXPECT_EQ(errors.Written(), line) << name;
+  }
 }
 
 }  // namespace
