@@ -13,7 +13,7 @@ namespace {
 
 // Each text goes out exactly, with one line end, however long it is.
 TEST(DiagnosticsTest, WritesTheTextAndOneLineEnd) {
-  for (size_t length : {0, 1, 1023, 1024, 1025, 70000}) {
+  for (size_t length : {0u, 1u, 1023u, 1024u, 1025u, 70000u}) {
     const std::string text(length, 'x');
     ::testing::internal::CaptureStderr();
     WriteDiagnosticLine(text);

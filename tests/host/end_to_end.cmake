@@ -11,7 +11,6 @@ lq_link_static_runtime(window_messages)
 
 # Reads the handle count of a running process for the soak.
 add_executable(handle_count handle_count_win.cc)
-target_link_libraries(handle_count PRIVATE ntdll)
 lq_set_warnings(handle_count)
 lq_link_static_runtime(handle_count)
 

@@ -11,17 +11,22 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <tlhelp32.h>
-#include <winternl.h>
 
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
 
 // SystemExtendedHandleInformation: one entry per open handle in the system.
+// The headers' enumeration does not name it, so the query is reached through
+// a declaration that takes the class as the number it is.
 constexpr ULONG kExtendedHandleInformation = 64;
 constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+using QuerySystemInformation = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
 
+// The table: a count and a reserved word, then the entries.
 struct HandleEntry {
   PVOID object;
   ULONG_PTR owner;
@@ -32,12 +37,7 @@ struct HandleEntry {
   ULONG attributes;
   ULONG reserved;
 };
-
-struct HandleTable {
-  ULONG_PTR count;
-  ULONG_PTR reserved;
-  HandleEntry entries[1];
-};
+constexpr size_t kTableHeader = 2 * sizeof(ULONG_PTR);
 
 // The id of the one process with this image name; 0 when there is none, or
 // more than one, so that no other process is measured by mistake.
@@ -63,27 +63,40 @@ DWORD FindProcess(const char* image_name) {
 
 // The handles that `process_id` holds; -1 when the table cannot be read.
 long long CountHandles(DWORD process_id) {
+  const auto query = reinterpret_cast<QuerySystemInformation>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"),
+                                             "NtQuerySystemInformation")));
+  if (query == nullptr) {
+    return -1;
+  }
   // Grown until the table fits; handles opened meanwhile may need more.
-  std::vector<ULONG_PTR> buffer(1 << 14);
+  std::vector<unsigned char> table(size_t{1} << 17);
+  ULONG filled = 0;
   for (;;) {
-    const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR));
-    ULONG needed = 0;
-    const NTSTATUS status = NtQuerySystemInformation(
-        static_cast<SYSTEM_INFORMATION_CLASS>(kExtendedHandleInformation),
-        buffer.data(), size, &needed);
-    if (status == kInfoLengthMismatch && buffer.size() < (1u << 26)) {
-      buffer.resize(buffer.size() * 2);
+    const NTSTATUS status = query(kExtendedHandleInformation, table.data(),
+                                  static_cast<ULONG>(table.size()), &filled);
+    if (status == kInfoLengthMismatch && table.size() < (size_t{1} << 29)) {
+      table.resize(table.size() * 2);
       continue;
     }
-    if (status != 0) {
+    if (status != 0 || filled < kTableHeader || filled > table.size()) {
       return -1;
     }
     break;
   }
-  const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+  ULONG_PTR entries = 0;
+  std::memcpy(&entries, table.data(), sizeof(entries));
+  if (entries > (filled - kTableHeader) / sizeof(HandleEntry)) {
+    return -1;
+  }
   long long count = 0;
-  for (ULONG_PTR i = 0; i < table->count; ++i) {
-    if (table->entries[i].owner == process_id) {
+  for (ULONG_PTR i = 0; i < entries; ++i) {
+    ULONG_PTR owner = 0;
+    std::memcpy(&owner,
+                table.data() + kTableHeader + i * sizeof(HandleEntry) +
+                    offsetof(HandleEntry, owner),
+                sizeof(owner));
+    if (owner == process_id) {
       ++count;
     }
   }

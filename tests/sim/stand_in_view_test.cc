@@ -27,13 +27,13 @@ std::vector<WORD> Shape(HDC dc, SCRIPT_CACHE* cache, const std::wstring& text) {
     return {};
   }
   std::vector<WORD> glyphs;
-  for (int i = 0; i < item_count; ++i) {
+  for (size_t i = 0; i < static_cast<size_t>(item_count); ++i) {
     const int start = items[i].iCharPos;
     const int units = items[i + 1].iCharPos - start;
     const int capacity = units * 3 / 2 + 16;
-    std::vector<WORD> item_glyphs(capacity);
-    std::vector<WORD> clusters(units);
-    std::vector<SCRIPT_VISATTR> attributes(capacity);
+    std::vector<WORD> item_glyphs(static_cast<size_t>(capacity));
+    std::vector<WORD> clusters(static_cast<size_t>(units));
+    std::vector<SCRIPT_VISATTR> attributes(static_cast<size_t>(capacity));
     int glyph_count = 0;
     EXPECT_EQ(ScriptShape(dc, cache, text.c_str() + start, units, capacity,
                           &items[i].a, item_glyphs.data(), clusters.data(),
