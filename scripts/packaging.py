@@ -9,6 +9,7 @@ things wixl cannot express. Standard library only.
 
 Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out MSI
        packaging.py zip --bundle DIR --out ZIP
+       packaging.py epoch    (prints the time the zips hold, see below)
 """
 
 import argparse
@@ -20,6 +21,7 @@ import stat
 import subprocess
 import sys
 import tempfile
+import time
 import uuid
 import xml.etree.ElementTree as ET
 import zipfile
@@ -263,38 +265,79 @@ def build_msi(bundle, info, icon, out):
         os.replace(msi, out)
 
 
-def build_zip(bundle, out):
-    """The bundle under one folder named Lanternquill. zipfile marks
+# The earliest time a zip entry can hold (1980-01-01, UTC).
+ZIP_EPOCH = 315532800
+
+
+def source_date_epoch():
+    """The time every zip entry carries, so that the same inputs give the
+    same bytes: SOURCE_DATE_EPOCH, else the commit time of the checkout's
+    HEAD, else the earliest time a zip can hold."""
+    value = os.environ.get("SOURCE_DATE_EPOCH")
+    if value is None:
+        result = subprocess.run(
+            ["git", "-C", os.path.dirname(os.path.abspath(__file__)), "log",
+             "-1", "--format=%ct"], capture_output=True, text=True)
+        value = result.stdout.strip() if result.returncode == 0 else ""
+        if not value.isdigit():
+            return ZIP_EPOCH
+    elif not value.isdigit():
+        raise BundleError("SOURCE_DATE_EPOCH=%r is not a number of seconds "
+                          "since 1970" % value)
+    return max(int(value), ZIP_EPOCH)
+
+
+def build_zip(bundle, out, epoch):
+    """The bundle under one folder named Lanternquill, the same bytes for the
+    same files whatever their times and modes on disk. zipfile marks
     non-ASCII names as UTF-8, which Windows reads as such; Info-ZIP's zip
     leaves them unmarked, and Windows then decodes them in its OEM code page
     into different names."""
     folder = read_bundle(bundle)
     partial = out + ".partial"
     with zipfile.ZipFile(partial, "w", zipfile.ZIP_DEFLATED) as archive:
-        add_to_zip(archive, bundle, folder)
+        add_to_zip(archive, bundle, folder, time.gmtime(epoch)[:6])
     os.replace(partial, out)
 
 
-def add_to_zip(archive, bundle, folder):
-    archive.write(os.path.join(bundle, folder.rel),
-                  "/".join(filter(None, [PRODUCT, folder.rel])) + "/")
+def zip_entry(name, date_time, mode):
+    entry = zipfile.ZipInfo(name, date_time)
+    entry.create_system = 3  # Unix, so that the mode below is read.
+    entry.external_attr = mode << 16
+    return entry
+
+
+def add_to_zip(archive, bundle, folder, date_time):
+    entry = zip_entry("/".join(filter(None, [PRODUCT, folder.rel])) + "/",
+                      date_time, stat.S_IFDIR | 0o755)
+    entry.external_attr |= 0x10  # The MS-DOS directory attribute.
+    archive.writestr(entry, b"")
     for rel in folder.files:
-        archive.write(os.path.join(bundle, rel), PRODUCT + "/" + rel)
+        with open(os.path.join(bundle, rel), "rb") as f:
+            data = f.read()
+        archive.writestr(zip_entry(PRODUCT + "/" + rel, date_time,
+                                   stat.S_IFREG | 0o644), data,
+                         zipfile.ZIP_DEFLATED)
     for child in folder.folders:
-        add_to_zip(archive, bundle, child)
+        add_to_zip(archive, bundle, child, date_time)
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("kind", choices=["msi", "zip"])
-    parser.add_argument("--bundle", required=True)
+    parser.add_argument("kind", choices=["msi", "zip", "epoch"])
+    parser.add_argument("--bundle")
     parser.add_argument("--info")
     parser.add_argument("--icon")
-    parser.add_argument("--out", required=True)
+    parser.add_argument("--out")
     args = parser.parse_args()
+    if args.kind != "epoch" and not (args.bundle and args.out):
+        parser.error("%s needs --bundle and --out" % args.kind)
     try:
+        if args.kind == "epoch":
+            print(source_date_epoch())
+            return
         if args.kind == "zip":
-            build_zip(args.bundle, args.out)
+            build_zip(args.bundle, args.out, source_date_epoch())
             return
         with open(args.info, encoding="utf-8") as f:
             info = json.load(f)
