@@ -9,10 +9,12 @@ things wixl cannot express. Standard library only.
 
 Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out MSI
        packaging.py zip --bundle DIR --out ZIP
-       packaging.py epoch    (prints the time the zips hold, see below)
+       packaging.py epoch    (prints the time the zips hold)
+       packaging.py winget --info package_info.json --msi MSI --url URL --out DIR
 """
 
 import argparse
+import hashlib
 import json
 import os
 import re
@@ -322,19 +324,83 @@ def add_to_zip(archive, bundle, folder, date_time):
         add_to_zip(archive, bundle, child, date_time)
 
 
+# The winget package: its manifests name the MSI at the release address with
+# its digest and product code. Windows shows, and winget then compares, the
+# installer's version (see product_version), not the package's.
+WINGET_ID = "Lanternquill.Lanternquill"
+WINGET_MANIFEST_VERSION = "1.6.0"
+WINGET_LICENSE = "Proprietary"
+
+
+def yaml_text(value):
+    """A YAML scalar that stays a string whatever it holds."""
+    return "'%s'" % value.replace("'", "''")
+
+
+def winget_manifests(info, msi, url):
+    """{file name: text} of the version, installer and default-locale
+    manifests of the package whose MSI is released at url."""
+    with open(msi, "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest().upper()
+    properties = {row[0]: row[1] for row in msi_table(msi, "Property")}
+    product_code = properties.get("ProductCode", "")
+    if not re.fullmatch(r"\{[0-9A-F-]{36}\}", product_code):
+        raise BundleError("%s has no product code" % msi)
+    head = ("# Written by scripts/package.\n"
+            "PackageIdentifier: %s\nPackageVersion: %s\n" %
+            (WINGET_ID, yaml_text(info["version"])))
+    tail = "ManifestVersion: %s\n" % WINGET_MANIFEST_VERSION
+    return {
+        WINGET_ID + ".yaml": head +
+        "DefaultLocale: en-US\nManifestType: version\n" + tail,
+        WINGET_ID + ".installer.yaml": head +
+        "InstallerType: wix\nScope: user\nUpgradeBehavior: install\n"
+        "Installers:\n"
+        "- Architecture: x64\n"
+        "  InstallerUrl: %s\n"
+        "  InstallerSha256: %s\n"
+        "  ProductCode: %s\n"
+        "  AppsAndFeaturesEntries:\n"
+        "  - DisplayVersion: %s\n"
+        "    ProductCode: %s\n"
+        "    UpgradeCode: %s\n"
+        "ManifestType: installer\n" %
+        (yaml_text(url.rstrip("/") + "/" + os.path.basename(msi)), digest,
+         yaml_text(product_code), yaml_text(product_version(info)),
+         yaml_text(product_code), yaml_text(UPGRADE_CODE)) + tail,
+        WINGET_ID + ".locale.en-US.yaml": head +
+        "PackageLocale: en-US\nPublisher: %s\nPackageName: %s\n"
+        "License: %s\nShortDescription: %s\nManifestType: defaultLocale\n" %
+        (PRODUCT, PRODUCT, WINGET_LICENSE, yaml_text(DESCRIPTION)) + tail,
+    }
+
+
+def write_winget(info, msi, url, out_dir):
+    for name, text in winget_manifests(info, msi, url).items():
+        with open(os.path.join(out_dir, name), "w", encoding="utf-8",
+                  newline="\n") as f:
+            f.write(text)
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("kind", choices=["msi", "zip", "epoch"])
-    parser.add_argument("--bundle")
-    parser.add_argument("--info")
-    parser.add_argument("--icon")
-    parser.add_argument("--out")
+    needs = {"msi": ["bundle", "info", "icon", "out"],
+             "zip": ["bundle", "out"], "epoch": [],
+             "winget": ["info", "msi", "url", "out"]}
+    parser.add_argument("kind", choices=sorted(needs))
+    for option in ("bundle", "info", "icon", "msi", "url", "out"):
+        parser.add_argument("--" + option)
     args = parser.parse_args()
-    if args.kind != "epoch" and not (args.bundle and args.out):
-        parser.error("%s needs --bundle and --out" % args.kind)
+    missing = [n for n in needs[args.kind] if not getattr(args, n)]
+    if missing:
+        parser.error("%s needs --%s" % (args.kind, " --".join(missing)))
     try:
         if args.kind == "epoch":
             print(source_date_epoch())
+            return
+        if args.kind == "winget":
+            with open(args.info, encoding="utf-8") as f:
+                write_winget(json.load(f), args.msi, args.url, args.out)
             return
         if args.kind == "zip":
             build_zip(args.bundle, args.out, source_date_epoch())

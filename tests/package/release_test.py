@@ -3,12 +3,14 @@
 makes: names that tell a package with stand-ins from a release, our binaries
 shipped without debug sections and their symbols kept beside them, signatures
 that verify, a password that reaches the signing tool alone, zips that are the
-same bytes for the same inputs, and the windows build left as it was.
+same bytes for the same inputs, the winget manifests of a release, and the
+windows build left as it was.
 
 Usage: release_test.py [--work DIR] [TestCase ...]
 """
 
 import argparse
+import hashlib
 import os
 import shutil
 import subprocess
@@ -37,6 +39,10 @@ UNSIGNED = ("No certificate given (LQ_SIGN_CERT and LQ_SIGN_KEY, or "
 NO_TIMESTAMP = ("No timestamp server given (LQ_SIGN_TIMESTAMP_URL): the "
                 "signatures stop being valid when the certificate expires.")
 STAND_INS = "simulated engine, stand-in plugins, stand-in data"
+RELEASE_URL = "https://downloads.example/lanternquill/1.0.0.3/"
+MANIFESTS = ["Lanternquill.Lanternquill.installer.yaml",
+             "Lanternquill.Lanternquill.locale.en-US.yaml",
+             "Lanternquill.Lanternquill.yaml"]
 # A tool that records its command line and environment, then runs the real
 # one.
 RECORDER = """#!/bin/sh
@@ -199,7 +205,8 @@ def setUpModule():
             vendor = prepare_real_inputs()
             env = {"LQ_VERSION": "1.0.0.3", "LQ_ENGINE_DIR": vendor,
                    "LQ_PLUGINS_DIR": vendor,
-                   "LQ_DATA_DIR": os.path.join(vendor, "data")}
+                   "LQ_DATA_DIR": os.path.join(vendor, "data"),
+                   "LQ_RELEASE_URL": RELEASE_URL}
         shutil.rmtree(work("packages", name), ignore_errors=True)
         RUNS[name] = run_package(dict(env,
                                       LQ_PACKAGE_DIR=work("packages", name)))
@@ -213,7 +220,8 @@ class PackageScriptTest(unittest.TestCase):
                 self.assertEqual((status, stderr), (0, []))
                 self.assertEqual(sorted(os.listdir(work("packages", name))),
                                  [base + "-portable.zip",
-                                  base + "-symbols.zip", base + ".msi"])
+                                  base + "-symbols.zip", base + ".msi"] +
+                                 MANIFESTS * (not stand_in))
                 told = ("This package carries stand-ins (%s): it is named "
                         "%s, not for release." % (STAND_INS, base))
                 said = [UNSIGNED, NO_TIMESTAMP, told]
@@ -295,6 +303,36 @@ class PackageScriptTest(unittest.TestCase):
             self.assertEqual({e.date_time for e in z.infolist()},
                              {(2023, 11, 14, 22, 13, 20)})
 
+    def test_writes_the_winget_manifests_of_a_release(self):
+        msi = work("packages", "real", "Lanternquill-1.0.0.3.msi")
+        [code] = [line.split("\t")[1] for line in subprocess.run(
+            ["msiinfo", "export", msi, "Property"], check=True,
+            capture_output=True, text=True).stdout.splitlines()
+            if line.startswith("ProductCode\t")]
+        head = ("# Written by scripts/package.\n"
+                "PackageIdentifier: Lanternquill.Lanternquill\n"
+                "PackageVersion: '1.0.0.3'\n")
+        tail = "ManifestVersion: 1.6.0\n"
+        expected = [
+            head + "InstallerType: wix\nScope: user\n"
+            "UpgradeBehavior: install\nInstallers:\n- Architecture: x64\n"
+            "  InstallerUrl: 'https://downloads.example/lanternquill/1.0.0.3/"
+            "Lanternquill-1.0.0.3.msi'\n"
+            "  InstallerSha256: %s\n  ProductCode: '%s'\n"
+            "  AppsAndFeaturesEntries:\n  - DisplayVersion: '1.0.3'\n"
+            "    ProductCode: '%s'\n"
+            "    UpgradeCode: '{7ED3C85F-C2BF-4BEE-9864-23369B99EA0B}'\n"
+            "ManifestType: installer\n" %
+            (hashlib.sha256(read(msi)).hexdigest().upper(), code, code) +
+            tail,
+            head + "PackageLocale: en-US\nPublisher: Lanternquill\n"
+            "PackageName: Lanternquill\nLicense: Proprietary\n"
+            "ShortDescription: 'Lanternquill remote trackpad and keyboard'\n"
+            "ManifestType: defaultLocale\n" + tail,
+            head + "DefaultLocale: en-US\nManifestType: version\n" + tail]
+        self.assertEqual([read(work("packages", "real", m)).decode()
+                          for m in MANIFESTS], expected)
+
     def test_leaves_the_windows_build_as_it_was(self):
         self.assertEqual(read(WINDOWS_CACHE), RUNS["windows cache"])
 
@@ -312,6 +350,9 @@ class PackageScriptTest(unittest.TestCase):
                 ("stand-ins signed", signing,
                  "package: refusing to sign a package with stand-ins (%s); "
                  "LQ_SIGN_STAND_IN=1 signs it all the same" % STAND_INS),
+                ("stand-ins released", {"LQ_RELEASE_URL": RELEASE_URL},
+                 "package: refusing to write winget manifests for a package "
+                 "with stand-ins (%s)" % STAND_INS),
                 ("not verified", dict(signing, LQ_SIGN_STAND_IN="1",
                                       LQ_SIGN_CAFILE=work("other.pem")),
                  "package: the signature of lanternquill.exe does not verify "
