@@ -10,7 +10,8 @@ things wixl cannot express. Standard library only.
 Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out MSI
        packaging.py zip --bundle DIR --out ZIP
        packaging.py epoch    (prints the time the zips hold)
-       packaging.py winget --info package_info.json --msi MSI --url URL --out DIR
+       packaging.py winget --info package_info.json --msi MSI --url URL
+                           --out DIR
 """
 
 import argparse
