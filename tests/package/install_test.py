@@ -11,6 +11,7 @@ Usage: install_test.py [--work DIR] [TestCase ...]
 """
 
 import argparse
+import glob
 import hashlib
 import os
 import shutil
@@ -118,17 +119,11 @@ def setUpModule():
         if status != 0:
             raise AssertionError("scripts/package for %s failed:\n%s" %
                                  (name, "\n".join(stderr)))
-        PACKAGES[name] = {"msi": written(stdout, ".msi"),
-                          "zip": written(stdout, "-portable.zip"),
-                          "stdout": stdout}
-
-
-def written(stdout, ending):
-    """The package with that ending that scripts/package says it wrote (a
-    package with stand-ins is named apart from a release)."""
-    [path] = [line[len("Wrote "):] for line in stdout
-              if line.startswith("Wrote ") and line.endswith(ending)]
-    return path
+        # Whatever else the name says (a build with stand-ins says so).
+        base = work("packages", name, "Lanternquill-" + version)
+        [msi] = glob.glob(glob.escape(base) + "*.msi")
+        [zip_file] = glob.glob(glob.escape(base) + "*-portable.zip")
+        PACKAGES[name] = {"msi": msi, "zip": zip_file, "stdout": stdout}
 
 
 def digest(data):
