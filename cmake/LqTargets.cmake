@@ -44,9 +44,12 @@ endfunction()
 
 # MinGW programs must run under a bare Wine prefix, so nothing of the MinGW
 # runtime may be needed beside them. MSVC takes CMAKE_MSVC_RUNTIME_LIBRARY.
+# The build id (a CodeView record, the one a crash dump names) ties a binary
+# that scripts/package stripped to the symbols it kept.
 function(lq_link_static_runtime target)
   if(MINGW)
-    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
+      -Wl,--build-id)
   endif()
 endfunction()
 

@@ -9,9 +9,13 @@ wixl cannot express. Standard library only.
 
 Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out MSI
        packaging.py zip --bundle DIR --out ZIP
+       packaging.py epoch    (prints the time the zips hold)
+       packaging.py winget --info package_info.json --msi MSI --url URL
+                           --out DIR
 """
 
 import argparse
+import hashlib
 import json
 import os
 import re
@@ -20,6 +24,7 @@ import stat
 import subprocess
 import sys
 import tempfile
+import time
 import uuid
 import xml.etree.ElementTree as ET
 import zipfile
@@ -368,38 +373,143 @@ def build_msi(bundle, info, icon, out):
         os.replace(msi, out)
 
 
-def build_zip(bundle, out):
-    """The bundle under one folder named Lanternquill. zipfile marks
+# The earliest time a zip entry can hold (1980-01-01, UTC).
+ZIP_EPOCH = 315532800
+
+
+def source_date_epoch():
+    """The time every zip entry carries, so that the same inputs give the
+    same bytes: SOURCE_DATE_EPOCH, else the commit time of the checkout's
+    HEAD, else the earliest time a zip can hold."""
+    value = os.environ.get("SOURCE_DATE_EPOCH")
+    if value is None:
+        result = subprocess.run(
+            ["git", "-C", os.path.dirname(os.path.abspath(__file__)), "log",
+             "-1", "--format=%ct"], capture_output=True, text=True)
+        value = result.stdout.strip() if result.returncode == 0 else ""
+        if not value.isdigit():
+            return ZIP_EPOCH
+    elif not value.isdigit():
+        raise BundleError("SOURCE_DATE_EPOCH=%r is not a number of seconds "
+                          "since 1970" % value)
+    return max(int(value), ZIP_EPOCH)
+
+
+def build_zip(bundle, out, epoch):
+    """The bundle under one folder named Lanternquill, the same bytes for the
+    same files whatever their times and modes on disk. zipfile marks
     non-ASCII names as UTF-8, which Windows reads as such; Info-ZIP's zip
     leaves them unmarked, and Windows then decodes them in its OEM code page
     into different names."""
     folder = read_bundle(bundle)
     partial = out + ".partial"
     with zipfile.ZipFile(partial, "w", zipfile.ZIP_DEFLATED) as archive:
-        add_to_zip(archive, bundle, folder)
+        add_to_zip(archive, bundle, folder, time.gmtime(epoch)[:6])
     os.replace(partial, out)
 
 
-def add_to_zip(archive, bundle, folder):
-    archive.write(os.path.join(bundle, folder.rel),
-                  "/".join(filter(None, [PRODUCT, folder.rel])) + "/")
+def zip_entry(name, date_time, mode):
+    entry = zipfile.ZipInfo(name, date_time)
+    entry.create_system = 3  # Unix, so that the mode below is read.
+    entry.external_attr = mode << 16
+    return entry
+
+
+def add_to_zip(archive, bundle, folder, date_time):
+    entry = zip_entry("/".join(filter(None, [PRODUCT, folder.rel])) + "/",
+                      date_time, stat.S_IFDIR | 0o755)
+    entry.external_attr |= 0x10  # The MS-DOS directory attribute.
+    archive.writestr(entry, b"")
     for rel in folder.files:
-        archive.write(os.path.join(bundle, rel), PRODUCT + "/" + rel)
+        with open(os.path.join(bundle, rel), "rb") as f:
+            data = f.read()
+        archive.writestr(zip_entry(PRODUCT + "/" + rel, date_time,
+                                   stat.S_IFREG | 0o644), data,
+                         zipfile.ZIP_DEFLATED)
     for child in folder.folders:
-        add_to_zip(archive, bundle, child)
+        add_to_zip(archive, bundle, child, date_time)
+
+
+# The winget package: its manifests name the MSI at the release address with
+# its digest and product code. Windows shows, and winget then compares, the
+# installer's version (see product_version), not the package's.
+WINGET_ID = "Lanternquill.Lanternquill"
+WINGET_MANIFEST_VERSION = "1.6.0"
+WINGET_LICENSE = "Proprietary"
+
+
+def yaml_text(value):
+    """A YAML scalar that stays a string whatever it holds."""
+    return "'%s'" % value.replace("'", "''")
+
+
+def winget_manifests(info, msi, url):
+    """{file name: text} of the version, installer and default-locale
+    manifests of the package whose MSI is released at url."""
+    with open(msi, "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest().upper()
+    properties = {row[0]: row[1] for row in msi_table(msi, "Property")}
+    product_code = properties.get("ProductCode", "")
+    if not re.fullmatch(r"\{[0-9A-F-]{36}\}", product_code):
+        raise BundleError("%s has no product code" % msi)
+    head = ("# Written by scripts/package.\n"
+            "PackageIdentifier: %s\nPackageVersion: %s\n" %
+            (WINGET_ID, yaml_text(info["version"])))
+    tail = "ManifestVersion: %s\n" % WINGET_MANIFEST_VERSION
+    return {
+        WINGET_ID + ".yaml": head +
+        "DefaultLocale: en-US\nManifestType: version\n" + tail,
+        WINGET_ID + ".installer.yaml": head +
+        "InstallerType: wix\nScope: user\nUpgradeBehavior: install\n"
+        "Installers:\n"
+        "- Architecture: x64\n"
+        "  InstallerUrl: %s\n"
+        "  InstallerSha256: %s\n"
+        "  ProductCode: %s\n"
+        "  AppsAndFeaturesEntries:\n"
+        "  - DisplayVersion: %s\n"
+        "    ProductCode: %s\n"
+        "    UpgradeCode: %s\n"
+        "ManifestType: installer\n" %
+        (yaml_text(url.rstrip("/") + "/" + os.path.basename(msi)), digest,
+         yaml_text(product_code), yaml_text(product_version(info)),
+         yaml_text(product_code), yaml_text(UPGRADE_CODE)) + tail,
+        WINGET_ID + ".locale.en-US.yaml": head +
+        "PackageLocale: en-US\nPublisher: %s\nPackageName: %s\n"
+        "License: %s\nShortDescription: %s\nManifestType: defaultLocale\n" %
+        (PRODUCT, PRODUCT, WINGET_LICENSE, yaml_text(DESCRIPTION)) + tail,
+    }
+
+
+def write_winget(info, msi, url, out_dir):
+    for name, text in winget_manifests(info, msi, url).items():
+        with open(os.path.join(out_dir, name), "w", encoding="utf-8",
+                  newline="\n") as f:
+            f.write(text)
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("kind", choices=["msi", "zip"])
-    parser.add_argument("--bundle", required=True)
-    parser.add_argument("--info")
-    parser.add_argument("--icon")
-    parser.add_argument("--out", required=True)
+    needs = {"msi": ["bundle", "info", "icon", "out"],
+             "zip": ["bundle", "out"], "epoch": [],
+             "winget": ["info", "msi", "url", "out"]}
+    parser.add_argument("kind", choices=sorted(needs))
+    for option in ("bundle", "info", "icon", "msi", "url", "out"):
+        parser.add_argument("--" + option)
     args = parser.parse_args()
+    missing = [n for n in needs[args.kind] if not getattr(args, n)]
+    if missing:
+        parser.error("%s needs --%s" % (args.kind, " --".join(missing)))
     try:
+        if args.kind == "epoch":
+            print(source_date_epoch())
+            return
+        if args.kind == "winget":
+            with open(args.info, encoding="utf-8") as f:
+                write_winget(json.load(f), args.msi, args.url, args.out)
+            return
         if args.kind == "zip":
-            build_zip(args.bundle, args.out)
+            build_zip(args.bundle, args.out, source_date_epoch())
             return
         with open(args.info, encoding="utf-8") as f:
             info = json.load(f)
