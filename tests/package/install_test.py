@@ -122,6 +122,9 @@ def setUpModule():
     for name, version, env in builds:
         if name == "real":
             prepare_real_inputs()
+        # Packages of an earlier run, maybe under other names, must not
+        # stand beside this run's.
+        shutil.rmtree(work("packages", name), ignore_errors=True)
         status, stdout, stderr = run_package(
             dict(env, LQ_PACKAGE_DIR=work("packages", name)))
         if status != 0:
