@@ -30,8 +30,7 @@ bool AnsweringEngine::Deliver(const char* channel,
     return false;
   }
   const FlutterDesktopMessage record{
-      sizeof(FlutterDesktopMessage), channel, message.data(),
-      message.size(),
+      sizeof(FlutterDesktopMessage), channel, message.data(), message.size(),
       reinterpret_cast<const FlutterDesktopMessageResponseHandle*>(
           &g_response_handle)};
   callback_(&g_handle, &record, user_data_);
