@@ -168,9 +168,16 @@ class VectorSink {
   void Grow(size_t length) {
     // Steps grow with the message but stay small, since room left over is
     // zero-filled for nothing; the vector's own capacity grows
-    // geometrically.
+    // geometrically. A step never goes past capacity the vector already
+    // has (a message reserved ahead, say) when the write fits in it: that
+    // would reallocate and move the bytes for nothing.
     const size_t step = std::min(std::max(size_, kMinStep), kMaxStep);
-    bytes_->resize(size_ + std::max(length, step));
+    size_t size = size_ + std::max(length, step);
+    const size_t capacity = bytes_->capacity();
+    if (length <= capacity - size_ && size > capacity) {
+      size = capacity;
+    }
+    bytes_->resize(size);
     TakeRoom();
   }
 
@@ -254,7 +261,19 @@ EncodableValue ReadString(Reader* stream) {
   if (size > stream->RemainingBytes()) {
     return RefuseRead(std::string());
   }
-  return EncodableValue(ReadBlock<std::string>(size, stream));
+  if constexpr (kIsDirect<Reader>) {
+    // Made in the value's place: a short string, a map key most often, would
+    // otherwise be copied once more on its way into the value.
+    EncodableValue value;
+    if (const uint8_t* bytes = stream->ReadInPlace(size)) {
+      value.emplace<std::string>(reinterpret_cast<const char*>(bytes), size);
+    } else {
+      value.emplace<std::string>(size, '\0');
+    }
+    return value;
+  } else {
+    return EncodableValue(ReadBlock<std::string>(size, stream));
+  }
 }
 
 template <typename T, typename Reader>
