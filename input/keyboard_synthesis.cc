@@ -31,8 +31,10 @@ WORD VirtualKeyOf(std::int32_t key_code) {
 void PressKey(std::int32_t key_code, std::int32_t modifiers,
               InputPlatform& platform) {
   // Four modifiers down and up plus the key itself: at most 10 records, so a
-  // fixed array saves an allocation on every key press.
-  std::array<INPUT, 2 * kModifiers.size() + 2> records{};
+  // fixed array saves an allocation on every key press. Only the first
+  // `count` records are written and sent, so the array is not zero-filled
+  // first.
+  std::array<INPUT, 2 * kModifiers.size() + 2> records;
   std::size_t count = 0;
   for (const Modifier& modifier : kModifiers) {
     if ((modifiers & modifier.flag) != 0) {
