@@ -2,11 +2,13 @@
 
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "codec/encodable_value.h"
 #include "codec/method_codec.h"
+#include "codec/standard_method_codec.h"
 #include "messaging/binary_messenger.h"
 #include "messaging/method_result.h"
 #include "messaging/reply_holder.h"
@@ -35,7 +37,17 @@ class EngineMethodResult : public MethodResult<T> {
  protected:
   // The envelope is encoded before the holder decides whether this is the
   // first answer, so a rejected answer still goes through the encoder.
+  // The standard codec writes the same bytes into a vector here, which saves
+  // the allocation of the vector object itself.
   void SuccessImpl(const T* result) override {
+    if constexpr (std::is_same_v<T, EncodableValue>) {
+      if (const StandardMethodCodec* standard = AsStandardMethodCodec(codec_)) {
+        std::vector<uint8_t> data;
+        standard->EncodeSuccessEnvelopeTo(result, &data);
+        reply_holder_->SendResponse(&data);
+        return;
+      }
+    }
     std::unique_ptr<std::vector<uint8_t>> data =
         codec_->EncodeSuccessEnvelope(result);
     reply_holder_->SendResponse(data.get());
@@ -44,6 +56,15 @@ class EngineMethodResult : public MethodResult<T> {
   void ErrorImpl(const std::string& error_code,
                  const std::string& error_message,
                  const T* error_details) override {
+    if constexpr (std::is_same_v<T, EncodableValue>) {
+      if (const StandardMethodCodec* standard = AsStandardMethodCodec(codec_)) {
+        std::vector<uint8_t> data;
+        standard->EncodeErrorEnvelopeTo(error_code, error_message,
+                                        error_details, &data);
+        reply_holder_->SendResponse(&data);
+        return;
+      }
+    }
     std::unique_ptr<std::vector<uint8_t>> data =
         codec_->EncodeErrorEnvelope(error_code, error_message, error_details);
     reply_holder_->SendResponse(data.get());
