@@ -177,6 +177,12 @@ inline int CompareValues(const EncodableValue& a, const EncodableValue& b) {
   if (a.valueless_by_exception()) {
     return 0;
   }
+  // Map keys are strings most often: those are compared without the
+  // dispatch through std::visit's table.
+  if (const auto* x = std::get_if<std::string>(&a)) {
+    const int order = x->compare(*std::get_if<std::string>(&b));
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+  }
   const auto& other = static_cast<const EncodableValue::Variant&>(b);
   return std::visit(
       [&other](const auto& x) -> int {
