@@ -615,13 +615,16 @@ const StandardCodecSerializer& StandardCodecSerializer::GetInstance() {
 
 EncodableValue StandardCodecSerializer::ReadValue(
     ByteStreamReader* stream) const {
+  // One value returned on every path, so that it is made in the caller's
+  // place rather than moved there.
+  EncodableValue value;
   if (auto* buffer = AsDefaultOnBuffer<ByteBufferStreamReader>(*this, stream)) {
-    EncodableValue value;
     ReadNested(*this, buffer, &value);
-    return value;
+  } else {
+    const uint8_t type = stream->ReadByte();
+    value = ReadValueOfType(type, stream);
   }
-  const uint8_t type = stream->ReadByte();
-  return ReadValueOfType(type, stream);
+  return value;
 }
 
 void StandardCodecSerializer::WriteValue(const EncodableValue& value,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -14,6 +15,26 @@
 #include "messaging/reply_holder.h"
 
 namespace flutter {
+
+// The bytes of one reply envelope while it is written and sent. The vector of
+// the last envelope sent is kept for the next, so that replies given one at a
+// time, as on the UI thread, allocate nothing for their bytes; a reply
+// written while another is (on another thread, or from inside a reply
+// callback) finds none kept and makes its own.
+class EnvelopeBuffer {
+ public:
+  EnvelopeBuffer();
+  ~EnvelopeBuffer();
+
+  EnvelopeBuffer(const EnvelopeBuffer&) = delete;
+  EnvelopeBuffer& operator=(const EnvelopeBuffer&) = delete;
+
+  // Empty when the buffer is made.
+  std::vector<uint8_t>* bytes() const { return bytes_; }
+
+ private:
+  std::vector<uint8_t>* bytes_;
+};
 
 // The result of a call that came from the engine: encodes the answer with the
 // channel's codec into a reply envelope and sends it through the message's
@@ -37,14 +58,14 @@ class EngineMethodResult : public MethodResult<T> {
  protected:
   // The envelope is encoded before the holder decides whether this is the
   // first answer, so a rejected answer still goes through the encoder.
-  // The standard codec writes the same bytes into a vector here, which saves
-  // the allocation of the vector object itself.
+  // The standard codec writes the same bytes into a kept buffer here, which
+  // saves allocating a vector and its bytes for every reply.
   void SuccessImpl(const T* result) override {
     if constexpr (std::is_same_v<T, EncodableValue>) {
       if (const StandardMethodCodec* standard = AsStandardMethodCodec(codec_)) {
-        std::vector<uint8_t> data;
-        standard->EncodeSuccessEnvelopeTo(result, &data);
-        reply_holder_->SendResponse(&data);
+        const EnvelopeBuffer buffer;
+        standard->EncodeSuccessEnvelopeTo(result, buffer.bytes());
+        reply_holder_->SendResponse(buffer.bytes());
         return;
       }
     }
@@ -58,10 +79,10 @@ class EngineMethodResult : public MethodResult<T> {
                  const T* error_details) override {
     if constexpr (std::is_same_v<T, EncodableValue>) {
       if (const StandardMethodCodec* standard = AsStandardMethodCodec(codec_)) {
-        std::vector<uint8_t> data;
+        const EnvelopeBuffer buffer;
         standard->EncodeErrorEnvelopeTo(error_code, error_message,
-                                        error_details, &data);
-        reply_holder_->SendResponse(&data);
+                                        error_details, buffer.bytes());
+        reply_holder_->SendResponse(buffer.bytes());
         return;
       }
     }
