@@ -248,16 +248,20 @@ template <typename Container, typename Reader>
 void ReadBlock(uint32_t count, Reader* stream, EncodableValue* out) {
   using T = typename Container::value_type;
   const size_t length = static_cast<size_t>(count) * sizeof(T);
+  // Each container is made first and then moved into the value: given the
+  // arguments of a construction that may throw, std::variant::emplace would
+  // build a whole temporary variant and move-assign it instead.
   if constexpr (kIsDirect<Reader> && sizeof(T) == 1) {
     if (const uint8_t* bytes = stream->ReadInPlace(length)) {
       const auto* first = reinterpret_cast<const T*>(bytes);
-      out->emplace<Container>(first, first + length);
+      out->emplace<Container>(Container(first, first + length));
       return;
     }
-    out->emplace<Container>(count, T());
+    out->emplace<Container>(Container(count, T()));
   } else {
-    Container& block = out->emplace<Container>(count, T());
+    Container block(count, T());
     stream->ReadBytes(reinterpret_cast<uint8_t*>(block.data()), length);
+    out->emplace<Container>(std::move(block));
   }
 }
 
