@@ -248,20 +248,21 @@ template <typename Container, typename Reader>
 void ReadBlock(uint32_t count, Reader* stream, EncodableValue* out) {
   using T = typename Container::value_type;
   const size_t length = static_cast<size_t>(count) * sizeof(T);
-  // Each container is made first and then moved into the value: given the
+  // An empty container is put in the value and then filled: given the
   // arguments of a construction that may throw, std::variant::emplace would
-  // build a whole temporary variant and move-assign it instead.
+  // build a whole temporary variant and move-assign it instead, copying a
+  // short string twice more.
+  Container& block = out->emplace<Container>();
   if constexpr (kIsDirect<Reader> && sizeof(T) == 1) {
     if (const uint8_t* bytes = stream->ReadInPlace(length)) {
       const auto* first = reinterpret_cast<const T*>(bytes);
-      out->emplace<Container>(Container(first, first + length));
+      block.assign(first, first + length);
       return;
     }
-    out->emplace<Container>(Container(count, T()));
+    block.assign(count, T());
   } else {
-    Container block(count, T());
+    block.assign(count, T());
     stream->ReadBytes(reinterpret_cast<uint8_t*>(block.data()), length);
-    out->emplace<Container>(std::move(block));
   }
 }
 
