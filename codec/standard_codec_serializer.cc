@@ -248,21 +248,22 @@ template <typename Container, typename Reader>
 void ReadBlock(uint32_t count, Reader* stream, EncodableValue* out) {
   using T = typename Container::value_type;
   const size_t length = static_cast<size_t>(count) * sizeof(T);
-  // An empty container is put in the value and then filled: given the
-  // arguments of a construction that may throw, std::variant::emplace would
-  // build a whole temporary variant and move-assign it instead, copying a
-  // short string twice more.
-  Container& block = out->emplace<Container>();
+  // Never emplaced from the arguments of a construction that may throw:
+  // std::variant::emplace would then build a whole temporary variant and
+  // move-assign it, copying a short string twice more. Bytes go into an empty
+  // container put in the value; a zero-filled block is made apart (its
+  // constructor fills far faster than assign does) and moved in.
   if constexpr (kIsDirect<Reader> && sizeof(T) == 1) {
     if (const uint8_t* bytes = stream->ReadInPlace(length)) {
       const auto* first = reinterpret_cast<const T*>(bytes);
-      block.assign(first, first + length);
+      out->emplace<Container>().assign(first, first + length);
       return;
     }
-    block.assign(count, T());
+    out->emplace<Container>(Container(count, T()));
   } else {
-    block.assign(count, T());
+    Container block(count, T());
     stream->ReadBytes(reinterpret_cast<uint8_t*>(block.data()), length);
+    out->emplace<Container>(std::move(block));
   }
 }
 
