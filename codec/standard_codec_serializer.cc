@@ -168,9 +168,16 @@ class VectorSink {
   void Grow(size_t length) {
     // Steps grow with the message but stay small, since room left over is
     // zero-filled for nothing; the vector's own capacity grows
-    // geometrically.
+    // geometrically. A step never goes past capacity the vector already
+    // has (a message reserved ahead, say) when the write fits in it: that
+    // would reallocate and move the bytes for nothing.
     const size_t step = std::min(std::max(size_, kMinStep), kMaxStep);
-    bytes_->resize(size_ + std::max(length, step));
+    size_t size = size_ + std::max(length, step);
+    const size_t capacity = bytes_->capacity();
+    if (length <= capacity - size_ && size > capacity) {
+      size = capacity;
+    }
+    bytes_->resize(size);
     TakeRoom();
   }
 
@@ -193,11 +200,17 @@ template <typename Stream>
 constexpr bool kIsDirect = std::is_same_v<Stream, ByteBufferStreamReader> ||
                            std::is_same_v<Stream, VectorSink>;
 
+// Values are read into the place where they end up (a list's element, a map
+// entry's key or value, the caller's value), which holds null until then:
+// building each value apart and moving it in would cost a move and a
+// destruction of every value, and a copy of every short string.
+
 // A declared count or nesting the message cannot honestly hold counts as one
-// failed read; the caller yields an empty value of the declared alternative.
-EncodableValue RefuseRead(EncodableValue empty) {
+// failed read; the value becomes an empty one of the declared alternative.
+template <typename T>
+void RefuseRead(EncodableValue* out) {
   WriteDiagnosticLine(kInvalidReadLine);
-  return empty;
+  out->emplace<T>();
 }
 
 // Message bytes not already needed by the values that enclosing lists and
@@ -211,19 +224,19 @@ size_t UnpromisedBytes(const ByteStreamReader& stream) {
 }
 
 template <typename Reader>
-EncodableValue ReadPayload(const StandardCodecSerializer& serializer,
-                           uint8_t type, Reader* stream);
+void ReadPayload(const StandardCodecSerializer& serializer, uint8_t type,
+                 Reader* stream, EncodableValue* out);
 
 // An element, key or value of a list or map: through the virtual calls, or
 // directly where those would land here anyway.
 template <typename Reader>
-EncodableValue ReadNested(const StandardCodecSerializer& serializer,
-                          Reader* stream) {
+void ReadNested(const StandardCodecSerializer& serializer, Reader* stream,
+                EncodableValue* out) {
   if constexpr (kIsDirect<Reader>) {
     const uint8_t type = stream->ReadByte();
-    return ReadPayload(serializer, type, stream);
+    ReadPayload(serializer, type, stream, out);
   } else {
-    return serializer.ReadValue(stream);
+    *out = serializer.ReadValue(stream);
   }
 }
 
@@ -232,33 +245,40 @@ EncodableValue ReadNested(const StandardCodecSerializer& serializer,
 // message; wider elements need a zero-filled vector first (std::vector has no
 // way to grow without initialising its elements), then one block copy.
 template <typename Container, typename Reader>
-Container ReadBlock(uint32_t count, Reader* stream) {
+void ReadBlock(uint32_t count, Reader* stream, EncodableValue* out) {
   using T = typename Container::value_type;
   const size_t length = static_cast<size_t>(count) * sizeof(T);
+  // Never emplaced from the arguments of a construction that may throw:
+  // std::variant::emplace would then build a whole temporary variant and
+  // move-assign it, copying a short string twice more. Bytes go into an empty
+  // container put in the value; a zero-filled block is made apart (its
+  // constructor fills far faster than assign does) and moved in.
   if constexpr (kIsDirect<Reader> && sizeof(T) == 1) {
     if (const uint8_t* bytes = stream->ReadInPlace(length)) {
       const auto* first = reinterpret_cast<const T*>(bytes);
-      return Container(first, first + length);
+      out->emplace<Container>().assign(first, first + length);
+      return;
     }
-    return Container(count, T());
+    out->emplace<Container>(Container(count, T()));
   } else {
     Container block(count, T());
     stream->ReadBytes(reinterpret_cast<uint8_t*>(block.data()), length);
-    return block;
+    out->emplace<Container>(std::move(block));
   }
 }
 
 template <typename Reader>
-EncodableValue ReadString(Reader* stream) {
+void ReadString(Reader* stream, EncodableValue* out) {
   const uint32_t size = ReadSizeFrom(stream);
   if (size > stream->RemainingBytes()) {
-    return RefuseRead(std::string());
+    RefuseRead<std::string>(out);
+    return;
   }
-  return EncodableValue(ReadBlock<std::string>(size, stream));
+  ReadBlock<std::string>(size, stream, out);
 }
 
 template <typename T, typename Reader>
-EncodableValue ReadTypedList(Reader* stream) {
+void ReadTypedList(Reader* stream, EncodableValue* out) {
   const uint32_t count = ReadSizeFrom(stream);
   // The reader aligns even for no elements, and only then are the remaining
   // bytes those that can hold the elements.
@@ -266,55 +286,59 @@ EncodableValue ReadTypedList(Reader* stream) {
     stream->ReadAlignment(static_cast<uint8_t>(sizeof(T)));
   }
   if (count > stream->RemainingBytes() / sizeof(T)) {
-    return RefuseRead(std::vector<T>());
+    RefuseRead<std::vector<T>>(out);
+    return;
   }
-  return EncodableValue(ReadBlock<std::vector<T>>(count, stream));
+  ReadBlock<std::vector<T>>(count, stream, out);
 }
 
 // Past the nesting limit the rest of the message is given up: the value
-// becomes null and every later read fails as a read past the end.
-EncodableValue RefuseNesting(ByteStreamReader* stream) {
+// stays null and every later read fails as a read past the end.
+void RefuseNesting(ByteStreamReader* stream) {
   WriteDiagnosticLine(kInvalidReadLine);
   stream->SkipToEnd();
-  return EncodableValue();
 }
 
 template <typename Reader>
-EncodableValue ReadList(const StandardCodecSerializer& serializer,
-                        Reader* stream) {
+void ReadList(const StandardCodecSerializer& serializer, Reader* stream,
+              EncodableValue* out) {
   ByteStreamReader::DecodeState& state = stream->decode_state();
   if (state.nesting_depth >= kMaxNestingDepth) {
-    return RefuseNesting(stream);
+    RefuseNesting(stream);
+    return;
   }
   const uint32_t count = ReadSizeFrom(stream);
   if (count > UnpromisedBytes(*stream)) {
-    return RefuseRead(EncodableList());
+    RefuseRead<EncodableList>(out);
+    return;
   }
   // The check above bounds the sum of all counts reserved during one decode
-  // by the message's size, so the whole count can be reserved at once.
-  EncodableList list;
+  // by the message's size, so the whole count can be reserved at once; the
+  // elements then never move while they are read.
+  auto& list = out->emplace<EncodableList>();
   list.reserve(count);
   state.promised_values += count;
   ++state.nesting_depth;
   for (uint32_t i = 0; i < count; ++i) {
     --state.promised_values;
-    list.push_back(ReadNested(serializer, stream));
+    ReadNested(serializer, stream, &list.emplace_back());
   }
   --state.nesting_depth;
-  return EncodableValue(std::move(list));
 }
 
 template <typename Reader>
-EncodableValue ReadMap(const StandardCodecSerializer& serializer,
-                       Reader* stream) {
+void ReadMap(const StandardCodecSerializer& serializer, Reader* stream,
+             EncodableValue* out) {
   ByteStreamReader::DecodeState& state = stream->decode_state();
   if (state.nesting_depth >= kMaxNestingDepth) {
-    return RefuseNesting(stream);
+    RefuseNesting(stream);
+    return;
   }
   const uint32_t count = ReadSizeFrom(stream);
   // Every entry is a key and a value.
   if (count > UnpromisedBytes(*stream) / 2) {
-    return RefuseRead(EncodableMap());
+    RefuseRead<EncodableMap>(out);
+    return;
   }
   // As for lists, the check above bounds what may be reserved.
   EncodableMap::Entries entries;
@@ -322,56 +346,70 @@ EncodableValue ReadMap(const StandardCodecSerializer& serializer,
   state.promised_values += 2 * static_cast<size_t>(count);
   ++state.nesting_depth;
   for (uint32_t i = 0; i < count; ++i) {
+    auto& entry = entries.emplace_back();
     --state.promised_values;
-    EncodableValue key = ReadNested(serializer, stream);
+    ReadNested(serializer, stream, &entry.first);
     --state.promised_values;
-    entries.emplace_back(std::move(key), ReadNested(serializer, stream));
+    ReadNested(serializer, stream, &entry.second);
   }
   --state.nesting_depth;
   // Sorts entries that arrived out of key order; of equal keys the first
   // wins.
-  return EncodableValue(EncodableMap::FromEntries(std::move(entries)));
+  out->emplace<EncodableMap>(EncodableMap::FromEntries(std::move(entries)));
 }
 
 template <typename Reader>
-EncodableValue ReadPayload(const StandardCodecSerializer& serializer,
-                           uint8_t type, Reader* stream) {
+void ReadPayload(const StandardCodecSerializer& serializer, uint8_t type,
+                 Reader* stream, EncodableValue* out) {
   switch (type) {
     case kNull:
-      return EncodableValue();
+      return;
     case kTrue:
-      return EncodableValue(true);
+      out->emplace<bool>(true);
+      return;
     case kFalse:
-      return EncodableValue(false);
+      out->emplace<bool>(false);
+      return;
     case kInt32:
-      return EncodableValue(ReadScalar<int32_t>(stream));
+      out->emplace<int32_t>(ReadScalar<int32_t>(stream));
+      return;
     case kInt64:
-      return EncodableValue(ReadScalar<int64_t>(stream));
+      out->emplace<int64_t>(ReadScalar<int64_t>(stream));
+      return;
     case kFloat64:
       stream->ReadAlignment(8);
-      return EncodableValue(ReadScalar<double>(stream));
+      out->emplace<double>(ReadScalar<double>(stream));
+      return;
     case kAlternateString:
     case kString:
-      return ReadString(stream);
+      ReadString(stream, out);
+      return;
     case kUInt8List:
-      return ReadTypedList<uint8_t>(stream);
+      ReadTypedList<uint8_t>(stream, out);
+      return;
     case kInt32List:
-      return ReadTypedList<int32_t>(stream);
+      ReadTypedList<int32_t>(stream, out);
+      return;
     case kInt64List:
-      return ReadTypedList<int64_t>(stream);
+      ReadTypedList<int64_t>(stream, out);
+      return;
     case kFloat64List:
-      return ReadTypedList<double>(stream);
+      ReadTypedList<double>(stream, out);
+      return;
     case kList:
-      return ReadList(serializer, stream);
+      ReadList(serializer, stream, out);
+      return;
     case kMap:
-      return ReadMap(serializer, stream);
+      ReadMap(serializer, stream, out);
+      return;
     case kFloat32List:
-      return ReadTypedList<float>(stream);
+      ReadTypedList<float>(stream, out);
+      return;
     default:
       WriteDiagnosticLine(
           "Unknown type in StandardCodecSerializer::ReadValueOfType: " +
           std::to_string(type));
-      return EncodableValue();
+      return;
   }
 }
 
@@ -583,11 +621,16 @@ const StandardCodecSerializer& StandardCodecSerializer::GetInstance() {
 
 EncodableValue StandardCodecSerializer::ReadValue(
     ByteStreamReader* stream) const {
+  // One value returned on every path, so that it is made in the caller's
+  // place rather than moved there.
+  EncodableValue value;
   if (auto* buffer = AsDefaultOnBuffer<ByteBufferStreamReader>(*this, stream)) {
-    return ReadNested(*this, buffer);
+    ReadNested(*this, buffer, &value);
+  } else {
+    const uint8_t type = stream->ReadByte();
+    value = ReadValueOfType(type, stream);
   }
-  const uint8_t type = stream->ReadByte();
-  return ReadValueOfType(type, stream);
+  return value;
 }
 
 void StandardCodecSerializer::WriteValue(const EncodableValue& value,
@@ -602,10 +645,13 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
 
 EncodableValue StandardCodecSerializer::ReadValueOfType(
     uint8_t type, ByteStreamReader* stream) const {
+  EncodableValue value;
   if (auto* buffer = AsDefaultOnBuffer<ByteBufferStreamReader>(*this, stream)) {
-    return ReadPayload(*this, type, buffer);
+    ReadPayload(*this, type, buffer, &value);
+  } else {
+    ReadPayload(*this, type, stream, &value);
   }
-  return ReadPayload(*this, type, stream);
+  return value;
 }
 
 uint32_t StandardCodecSerializer::ReadSize(ByteStreamReader* stream) const {

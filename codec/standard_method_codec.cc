@@ -34,6 +34,12 @@ std::unique_ptr<std::vector<uint8_t>> NewMessage() {
   return bytes;
 }
 
+void ReserveMessage(std::vector<uint8_t>* bytes) {
+  if (bytes->capacity() < kInitialMessageCapacity) {
+    bytes->reserve(kInitialMessageCapacity);
+  }
+}
+
 }  // namespace
 
 const StandardMethodCodec& StandardMethodCodec::GetInstance(
@@ -55,17 +61,26 @@ const StandardMethodCodec& StandardMethodCodec::GetInstance(
 std::unique_ptr<MethodCall<EncodableValue>>
 StandardMethodCodec::DecodeMethodCall(const uint8_t* message,
                                       size_t message_size) const {
+  std::optional<MethodCall<EncodableValue>> call;
+  DecodeMethodCallInto(message, message_size, &call);
+  if (!call) {
+    return nullptr;
+  }
+  return std::make_unique<MethodCall<EncodableValue>>(std::move(*call));
+}
+
+void StandardMethodCodec::DecodeMethodCallInto(
+    const uint8_t* message, size_t message_size,
+    std::optional<MethodCall<EncodableValue>>* call) const {
   ByteBufferStreamReader stream(message, message_size);
   EncodableValue name = serializer_->ReadValue(&stream);
   auto* method_name = std::get_if<std::string>(&name);
   if (method_name == nullptr) {
     WriteDiagnosticLine("Invalid method call; method name is not a string.");
-    return nullptr;
+    return;
   }
-  auto arguments =
-      std::make_unique<EncodableValue>(serializer_->ReadValue(&stream));
-  return std::make_unique<MethodCall<EncodableValue>>(std::move(*method_name),
-                                                      std::move(arguments));
+  call->emplace(std::move(*method_name), std::in_place,
+                serializer_->ReadValue(&stream));
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
@@ -83,22 +98,36 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
 
 std::unique_ptr<std::vector<uint8_t>>
 StandardMethodCodec::EncodeSuccessEnvelope(const EncodableValue* result) const {
-  auto bytes = NewMessage();
-  ByteBufferStreamWriter stream(bytes.get());
+  auto bytes = std::make_unique<std::vector<uint8_t>>();
+  EncodeSuccessEnvelopeTo(result, bytes.get());
+  return bytes;
+}
+
+void StandardMethodCodec::EncodeSuccessEnvelopeTo(
+    const EncodableValue* result, std::vector<uint8_t>* bytes) const {
+  ReserveMessage(bytes);
+  ByteBufferStreamWriter stream(bytes);
   stream.WriteByte(kSuccessEnvelope);
   if (result != nullptr) {
     serializer_->WriteValue(*result, &stream);
   } else {
     serializer_->WriteValue(EncodableValue(), &stream);
   }
-  return bytes;
 }
 
 std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
     const std::string& error_code, const std::string& error_message,
     const EncodableValue* error_details) const {
-  auto bytes = NewMessage();
-  ByteBufferStreamWriter stream(bytes.get());
+  auto bytes = std::make_unique<std::vector<uint8_t>>();
+  EncodeErrorEnvelopeTo(error_code, error_message, error_details, bytes.get());
+  return bytes;
+}
+
+void StandardMethodCodec::EncodeErrorEnvelopeTo(
+    const std::string& error_code, const std::string& error_message,
+    const EncodableValue* error_details, std::vector<uint8_t>* bytes) const {
+  ReserveMessage(bytes);
+  ByteBufferStreamWriter stream(bytes);
   stream.WriteByte(kErrorEnvelope);
   serializer_->WriteValue(EncodableValue(error_code), &stream);
   // An empty message travels as null, an empty code as an empty string.
@@ -112,7 +141,6 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
   } else {
     serializer_->WriteValue(EncodableValue(), &stream);
   }
-  return bytes;
 }
 
 bool StandardMethodCodec::DecodeResponseEnvelope(

@@ -1,11 +1,14 @@
 #include "input/input_method_handler.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -84,19 +87,39 @@ Reply InvalidArgs(const char* message) {
 }
 
 const EncodableValue* FindArgument(const EncodableMap* arguments,
-                                   const char* key) {
+                                   std::string_view key) {
   if (arguments == nullptr) {
     return nullptr;
   }
   // Only a string key with the exact text matches; keys of any other kind
-  // never do.
-  const auto it = arguments->find(EncodableValue(key));
-  return it == arguments->end() ? nullptr : &it->second;
+  // never do. The search follows the map's key order without making a value
+  // of the key: alternatives by their index (a valueless key first), then
+  // strings by their bytes.
+  constexpr std::size_t kStringIndex = 5;
+  static_assert(
+      std::is_same_v<
+          std::variant_alternative_t<kStringIndex, EncodableValue::Variant>,
+          std::string>);
+  const auto key_before = [](const EncodableMap::value_type& entry,
+                             std::string_view text) {
+    const auto* string = std::get_if<std::string>(&entry.first);
+    if (string == nullptr) {
+      return entry.first.index() + 1 < kStringIndex + 1;
+    }
+    return std::string_view(*string) < text;
+  };
+  const auto it =
+      std::lower_bound(arguments->begin(), arguments->end(), key, key_before);
+  if (it == arguments->end()) {
+    return nullptr;
+  }
+  const auto* string = std::get_if<std::string>(&it->first);
+  return string != nullptr && *string == key ? &it->second : nullptr;
 }
 
 // The value under `key` as T; null when absent or of another kind.
 template <typename T>
-const T* RequiredArgument(const EncodableMap* arguments, const char* key) {
+const T* RequiredArgument(const EncodableMap* arguments, std::string_view key) {
   const EncodableValue* value = FindArgument(arguments, key);
   return value == nullptr ? nullptr : std::get_if<T>(value);
 }
@@ -104,7 +127,7 @@ const T* RequiredArgument(const EncodableMap* arguments, const char* key) {
 // The value under `key` as T, `fallback` when absent; null when it holds
 // another kind.
 template <typename T>
-const T* OptionalArgument(const EncodableMap* arguments, const char* key,
+const T* OptionalArgument(const EncodableMap* arguments, std::string_view key,
                           const T& fallback) {
   const EncodableValue* value = FindArgument(arguments, key);
   return value == nullptr ? &fallback : std::get_if<T>(value);

@@ -31,20 +31,31 @@ WORD VirtualKeyOf(std::int32_t key_code) {
 void PressKey(std::int32_t key_code, std::int32_t modifiers,
               InputPlatform& platform) {
   // Four modifiers down and up plus the key itself: at most 10 records, so a
-  // fixed array saves an allocation on every key press.
-  std::array<INPUT, 2 * kModifiers.size() + 2> records{};
+  // fixed array saves an allocation on every key press. Only the first
+  // `count` records are written and sent, so the array is not zero-filled
+  // first.
+  std::array<INPUT, 2 * kModifiers.size() + 2> records;
   std::size_t count = 0;
+  // Each record is filled where it lies: one made apart and copied in would
+  // be read back right after its fields were stored, which stalls.
+  const auto add = [&records, &count](WORD virtual_key, bool key_up) {
+    INPUT& record = records[count++];
+    record = INPUT{};
+    record.type = INPUT_KEYBOARD;
+    record.ki.wVk = virtual_key;
+    record.ki.dwFlags = key_up ? KEYEVENTF_KEYUP : 0;
+  };
   for (const Modifier& modifier : kModifiers) {
     if ((modifiers & modifier.flag) != 0) {
-      records[count++] = VirtualKeyRecord(modifier.virtual_key, false);
+      add(modifier.virtual_key, false);
     }
   }
   const WORD key = VirtualKeyOf(key_code);
-  records[count++] = VirtualKeyRecord(key, false);
-  records[count++] = VirtualKeyRecord(key, true);
+  add(key, false);
+  add(key, true);
   for (auto it = kModifiers.rbegin(); it != kModifiers.rend(); ++it) {
     if ((modifiers & it->flag) != 0) {
-      records[count++] = VirtualKeyRecord(it->virtual_key, true);
+      add(it->virtual_key, true);
     }
   }
   platform.SendInput(static_cast<UINT>(count), records.data(), kInputSize);

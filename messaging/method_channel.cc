@@ -2,9 +2,11 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "codec/diagnostics.h"
+#include "codec/standard_method_codec.h"
 #include "messaging/engine_method_result.h"
 #include "messaging/method_call.h"
 #include "messaging/reply_holder.h"
@@ -29,9 +31,19 @@ class ChannelCallHandler {
     try {
       auto result = std::make_unique<EngineMethodResult<EncodableValue>>(
           reply_holder, codec_);
-      std::unique_ptr<MethodCall<EncodableValue>> call =
-          codec_->DecodeMethodCall(message, message_size);
-      if (!call) {
+      // The standard codec makes the call here rather than on the heap; it
+      // lives until the handler has returned either way.
+      std::optional<MethodCall<EncodableValue>> in_place;
+      std::unique_ptr<MethodCall<EncodableValue>> on_heap;
+      const MethodCall<EncodableValue>* call = nullptr;
+      if (const StandardMethodCodec* standard = AsStandardMethodCodec(codec_)) {
+        standard->DecodeMethodCallInto(message, message_size, &in_place);
+        call = in_place ? &*in_place : nullptr;
+      } else {
+        on_heap = codec_->DecodeMethodCall(message, message_size);
+        call = on_heap.get();
+      }
+      if (call == nullptr) {
         WriteDiagnosticLine(
             "Unable to construct method call from message on channel " + name_);
         result->NotImplemented();

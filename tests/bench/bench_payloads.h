@@ -17,6 +17,8 @@ namespace lq_bench {
 
 struct InputCall {
   std::string method;
+  flutter::EncodableValue arguments;
+  // The call as the standard method codec encodes it.
   std::vector<uint8_t> bytes;
 };
 
@@ -42,7 +44,7 @@ inline std::vector<InputCall> InputCalls() {
     flutter::MethodCall<EncodableValue> call(
         method, std::make_unique<EncodableValue>(arguments));
     encoded.push_back(
-        {method,
+        {method, arguments,
          *flutter::StandardMethodCodec::GetInstance().EncodeMethodCall(call)});
   }
   return encoded;

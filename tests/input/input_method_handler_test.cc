@@ -67,6 +67,16 @@ TEST(InputMethodHandlerTest, PerformsEachMethodAndAnswersAfterwards) {
        EncodableMap{{"dx", -HUGE_VAL}, {"dy", 3e9}},
        kSuccess,
        {"cursor -2147483548 2147483647"}},
+      // The string keys are found among keys of kinds ordered before and
+      // after strings.
+      {"mouseMove",
+       EncodableMap{{1, 5.0},
+                    {"dx", 1.0},
+                    {"dy", 2.0},
+                    {std::vector<uint8_t>{'d', 'y'}, 5.0},
+                    {EncodableList{"dx"}, 5.0}},
+       kSuccess,
+       {"cursor 101 202"}},
       {"mouseClick",
        EncodableMap{{"button", "right"}, {"clicks", 2}},
        kSuccess,

@@ -13,6 +13,7 @@
 #include "codec/encodable_value.h"
 #include "codec/standard_method_codec.h"
 #include "messaging/binary_messenger_impl.h"
+#include "messaging/engine_method_result.h"
 #include "messaging/method_call.h"
 #include "messaging/method_result.h"
 #include "tests/messaging/recording_engine.h"
@@ -331,6 +332,35 @@ TEST_F(MethodChannelTest, AThrowingHandlerLeavesNoCallUnanswered) {
     EXPECT_EQ(responses[0].data, expected);
     EXPECT_EQ(engine_.outstanding_references(), 0);
   }
+}
+
+// Replies reuse the bytes of the last one sent; a reply given while another
+// is being sent must not write into the bytes still being sent.
+TEST(EngineMethodResultTest, AReplyGivenWhileAnotherIsSentLeavesItWhole) {
+  const StandardMethodCodec& codec = StandardMethodCodec::GetInstance();
+  const EncodableValue inner_value("a longer inner reply");
+  Bytes inner_bytes;
+  Bytes outer_bytes;
+  EngineMethodResult<EncodableValue> inner(
+      [&inner_bytes](const uint8_t* data, size_t size) {
+        inner_bytes.assign(data, data + size);
+      },
+      &codec);
+  EngineMethodResult<EncodableValue> outer(
+      [&inner, &inner_value, &outer_bytes](const uint8_t* data, size_t size) {
+        inner.Success(inner_value);
+        outer_bytes.assign(data, data + size);
+      },
+      &codec);
+
+  // A reply sent before leaves its bytes to be used again.
+  EngineMethodResult<EncodableValue> earlier([](const uint8_t*, size_t) {},
+                                             &codec);
+  earlier.Success();
+  outer.Success(EncodableValue(7));
+
+  EXPECT_EQ(outer_bytes, (Bytes{0x00, 0x03, 0x07, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(inner_bytes, *codec.EncodeSuccessEnvelope(&inner_value));
 }
 
 }  // namespace
