@@ -93,7 +93,7 @@ class ByteBufferStreamWriter final : public ByteStreamWriter {
       : bytes_(bytes) {}
   ~ByteBufferStreamWriter() override = default;
 
-  void WriteByte(uint8_t byte) override { bytes_->push_back(byte); }
+  void WriteByte(uint8_t value) override { bytes_->push_back(value); }
 
   void WriteBytes(const uint8_t* bytes, size_t length) override {
     if (length != 0) {

@@ -62,7 +62,7 @@ class ByteStreamWriter {
   ByteStreamWriter(const ByteStreamWriter&) = delete;
   ByteStreamWriter& operator=(const ByteStreamWriter&) = delete;
 
-  virtual void WriteByte(uint8_t byte) = 0;
+  virtual void WriteByte(uint8_t value) = 0;
   virtual void WriteBytes(const uint8_t* bytes, size_t length) = 0;
   // Appends zero bytes until the count written since the message's first byte
   // is a multiple of `alignment`.

@@ -124,7 +124,7 @@ class VectorSink {
   VectorSink(const VectorSink&) = delete;
   VectorSink& operator=(const VectorSink&) = delete;
 
-  void WriteByte(uint8_t byte) { *Extend(1) = byte; }
+  void WriteByte(uint8_t value) { *Extend(1) = value; }
 
   void WriteBytes(const uint8_t* bytes, size_t length) {
     if (length >= kLargeWrite) {

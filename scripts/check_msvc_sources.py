@@ -4,8 +4,10 @@ lets pass, so that the Linux build fails on it too:
 - a call of a C runtime function that MSVC marks deprecated (C4996);
 - a cast of a constant beyond 0xFFFF to wchar_t, which has 16 bits on
   Windows (C4309; GCC truncates an explicit cast without a word);
-- in a file that includes <windows.h>, a declaration named like a global
-  type of <windows.h> (C4459; GCC's -Wshadow misses it inside a namespace).
+- a declaration named like a global type of <windows.h> (C4459; GCC's
+  -Wshadow misses it inside a namespace). Every file is checked, not only
+  those that include <windows.h>: a portable header ends up after it in the
+  Windows sources that include both.
 
 It prints one line per finding, path:line: what, and exits 1 when there is
 any. Files named *_posix.* are left out: MSVC never compiles them.
@@ -91,8 +93,6 @@ WIDE_CAST = re.compile(
 WINDOWS_GLOBALS = ("byte", "boolean")
 DECLARED = re.compile(r"\b(" + "|".join(WINDOWS_GLOBALS) +
                       r")\b\s*(?=[:=;,)\[{])(?!::)")
-INCLUDES_WINDOWS = re.compile(r"^\s*#\s*include\s*<(windows|winsock2)\.h>",
-                              re.MULTILINE | re.IGNORECASE)
 
 
 def strip_comments_and_literals(text):
@@ -189,11 +189,10 @@ def problems_in(text, path="<text>"):
         if value > 0xFFFF:
             report(match.start(), "0x%X does not fit a 16-bit wchar_t" % value)
 
-    if INCLUDES_WINDOWS.search(text):
-        for match in DECLARED.finditer(code):
-            if declares(code[:match.start()].rstrip()):
-                report(match.start(), "%s hides the global %s of <windows.h>"
-                       % (match.group(1), match.group(1)))
+    for match in DECLARED.finditer(code):
+        if declares(code[:match.start()].rstrip()):
+            report(match.start(), "%s hides the global %s of <windows.h>" %
+                   (match.group(1), match.group(1)))
 
     return ["%s:%d: %s" % (path, line, what) for line, what in sorted(found)]
 

@@ -34,8 +34,8 @@ constexpr uint32_t kReplacement = 0xFFFD;
 
 // Length of the valid UTF-8 sequence at the start of `text`, 0 if invalid.
 size_t ValidSequenceLength(std::string_view text) {
-  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
-  const uint8_t lead = byte(0);
+  const auto unit = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = unit(0);
   size_t length = 0;
   uint32_t minimum = 0;
   if (lead < 0x80) {
@@ -58,10 +58,10 @@ size_t ValidSequenceLength(std::string_view text) {
   }
   uint32_t code_point = lead & (0x7F >> length);
   for (size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) {
+    if ((unit(i) & 0xC0) != 0x80) {
       return 0;
     }
-    code_point = (code_point << 6) | (byte(i) & 0x3F);
+    code_point = (code_point << 6) | (unit(i) & 0x3F);
   }
   const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
   if (code_point < minimum || code_point > 0x10FFFF || surrogate) {
@@ -78,8 +78,8 @@ void AppendJsonString(std::string* out, std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     const char c = text[i];
-    const auto byte = static_cast<uint8_t>(c);
-    if (byte >= 0x80) {
+    const auto unit = static_cast<uint8_t>(c);
+    if (unit >= 0x80) {
       const size_t length = ValidSequenceLength(text.substr(i));
       if (length == 0) {
         AppendUtf8(out, kReplacement);
@@ -107,10 +107,10 @@ void AppendJsonString(std::string* out, std::string_view text) {
         out->append("\\t");
         break;
       default:
-        if (byte < 0x20) {
+        if (unit < 0x20) {
           out->append("\\u00");
-          out->push_back(kHex[byte >> 4]);
-          out->push_back(kHex[byte & 0xF]);
+          out->push_back(kHex[unit >> 4]);
+          out->push_back(kHex[unit & 0xF]);
         } else {
           out->push_back(c);
         }

@@ -12,8 +12,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(HERE)),
 
 import check_msvc_sources as check  # noqa: E402
 
-WINDOWS = "#include <windows.h>\n"
-
 
 class SourceCheckTest(unittest.TestCase):
     def test_finds_what_msvc_rejects_and_leaves_look_alikes(self):
@@ -36,13 +34,14 @@ class SourceCheckTest(unittest.TestCase):
              "\nc = L'(' + u8'x';",
              ["a.cc:1: 0x1F600 does not fit a 16-bit wchar_t",
               "a.cc:2: 0x10000 does not fit a 16-bit wchar_t"]),
-            (WINDOWS + "for (unsigned char byte : s) {}\n"
+            # Portable files too: their headers follow <windows.h> in the
+            # Windows sources that include both.
+            ("for (unsigned char byte : s) {}\n"
              "void Put(uint8_t byte);\nbool* boolean = nullptr;",
-             ["a.cc:2: byte hides the global byte of <windows.h>",
-              "a.cc:3: byte hides the global byte of <windows.h>",
-              "a.cc:4: boolean hides the global boolean of <windows.h>"]),
-            (WINDOWS + "std::byte b; x.byte = 1; return byte; f(byte);", []),
-            ("for (unsigned char byte : s) {}", []),
+             ["a.cc:1: byte hides the global byte of <windows.h>",
+              "a.cc:2: byte hides the global byte of <windows.h>",
+              "a.cc:3: boolean hides the global boolean of <windows.h>"]),
+            ("std::byte b; x.byte = 1; return byte; f(byte);", []),
         ]
         for text, expected in table:
             with self.subTest(text=text):

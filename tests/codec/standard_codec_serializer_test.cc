@@ -157,7 +157,7 @@ TEST(StandardCodecSerializerTest, RoundTripsATreeOfEveryAlternative) {
 class ForwardingWriter : public ByteStreamWriter {
  public:
   explicit ForwardingWriter(std::vector<uint8_t>* bytes) : inner_(bytes) {}
-  void WriteByte(uint8_t byte) override { inner_.WriteByte(byte); }
+  void WriteByte(uint8_t value) override { inner_.WriteByte(value); }
   void WriteBytes(const uint8_t* bytes, size_t length) override {
     inner_.WriteBytes(bytes, length);
   }

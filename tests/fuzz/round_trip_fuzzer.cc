@@ -39,8 +39,8 @@ class ByteSource {
   template <typename T>
   T Scalar() {
     uint8_t bytes[sizeof(T)] = {};
-    for (uint8_t& byte : bytes) {
-      byte = Byte();
+    for (uint8_t& octet : bytes) {
+      octet = Byte();
     }
     T value;
     std::memcpy(&value, bytes, sizeof(T));

@@ -285,24 +285,24 @@ TEST_F(BinaryMessengerImplTest, ASecondReplyThroughAnyCopyIsRejected) {
     const char* name;
     std::function<void(ReplyCallback&)> reply_twice;
   };
-  const uint8_t byte = 5;
+  const uint8_t octet = 5;
   const Case cases[] = {
       {"same callable",
        [&](ReplyCallback& reply) {
-         reply(&byte, 1);
-         reply(&byte, 1);
+         reply(&octet, 1);
+         reply(&octet, 1);
        }},
       {"copy first",
        [&](ReplyCallback& reply) {
          ReplyCallback copy = reply;
-         copy(&byte, 1);
-         reply(&byte, 1);
+         copy(&octet, 1);
+         reply(&octet, 1);
        }},
       {"copy second",
        [&](ReplyCallback& reply) {
          ReplyCallback copy = reply;
-         reply(&byte, 1);
-         copy(&byte, 1);
+         reply(&octet, 1);
+         copy(&octet, 1);
        }},
   };
   RegisterKeepingHandler("ch");

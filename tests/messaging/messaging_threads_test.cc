@@ -116,8 +116,8 @@ TEST(MessagingThreadsTest, CopiesOfOneReplyRacingOnTwoThreadsSendOnce) {
         if (!reply) {
           return;
         }
-        const uint8_t byte = 1;
-        reply(&byte, 1);
+        const uint8_t octet = 1;
+        reply(&octet, 1);
       }
     });
   };

@@ -39,8 +39,8 @@ std::ostream& operator<<(std::ostream& out, const RecordedCall& call) {
       << call.channel << "\", data=";
   if (call.data) {
     out << "[";
-    for (uint8_t byte : *call.data) {
-      out << " " << static_cast<int>(byte);
+    for (uint8_t octet : *call.data) {
+      out << " " << static_cast<int>(octet);
     }
     out << " ]";
   } else {
