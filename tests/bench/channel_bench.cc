@@ -28,7 +28,7 @@
 #include "messaging/method_channel.h"
 #include "tests/bench/answering_engine.h"
 #include "tests/bench/bench_payloads.h"
-#include "tests/bench/counting_new.h"
+#include "tests/support/replaced_new.h"
 
 namespace {
 
@@ -40,10 +40,10 @@ constexpr char kInputChannel[] = "com.lanternquill/input";
 // Heap allocations per iteration of the loop it is built around.
 class AllocationCount {
  public:
-  AllocationCount() : start_(lq_bench::g_allocations) {}
+  AllocationCount() : start_(lq_test::g_allocations) {}
   benchmark::Counter PerIteration() const {
     return benchmark::Counter(
-        static_cast<double>(lq_bench::g_allocations - start_),
+        static_cast<double>(lq_test::g_allocations - start_),
         benchmark::Counter::kAvgIterations);
   }
 

@@ -12,7 +12,7 @@
 #include "codec/standard_codec_serializer.h"
 #include "codec/standard_method_codec.h"
 #include "tests/codec/codec_test_support.h"
-#include "tests/codec/counting_allocator.h"
+#include "tests/support/replaced_new.h"
 
 namespace flutter {
 namespace {
@@ -24,12 +24,12 @@ using testing::InvalidReads;
 size_t DecodeAllocating(const std::vector<uint8_t>& bytes,
                         EncodableValue* value, std::string* errors) {
   ::testing::internal::CaptureStderr();
-  testing::g_allocated_bytes = 0;
+  lq_test::g_allocated_bytes = 0;
   {
     ByteBufferStreamReader reader(bytes.data(), bytes.size());
     *value = StandardCodecSerializer::GetInstance().ReadValue(&reader);
   }
-  const size_t allocated = testing::g_allocated_bytes;
+  const size_t allocated = lq_test::g_allocated_bytes;
   *errors = ::testing::internal::GetCapturedStderr();
   return allocated;
 }

@@ -2,12 +2,12 @@
 # port, under Wine on a private display and prefix, or on Windows itself on
 # the real desktop (only with LQ_DESKTOP_TESTS). They share one desktop and
 # inject real input, so they never run at the same time.
-add_executable(input_probe input_probe_win.cc)
-lq_set_warnings(input_probe)
-lq_link_static_runtime(input_probe)
-add_executable(window_messages window_messages_win.cc)
-lq_set_warnings(window_messages)
-lq_link_static_runtime(window_messages)
+foreach(tool input_probe window_messages)
+  add_executable(${tool} ${tool}_win.cc)
+  target_include_directories(${tool} PRIVATE ${PROJECT_SOURCE_DIR})
+  lq_set_warnings(${tool})
+  lq_link_static_runtime(${tool})
+endforeach()
 
 # Reads the handle count of a running process for the soak.
 add_executable(handle_count handle_count_win.cc)

@@ -34,6 +34,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "tests/host/json_string.h"
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
@@ -154,24 +156,6 @@ int RunHooks(const char* path) {
   return 0;
 }
 
-std::string JsonString(const std::wstring& text) {
-  std::string out = "\"";
-  for (wchar_t c : text) {
-    if (c == L'"' || c == L'\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c > 0x7E) {
-      char escape[8];
-      std::snprintf(escape, sizeof(escape), "\\u%04x",
-                    static_cast<unsigned>(c));
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 // A position set from one process may be taken over by the display later than
 // the call that set it returns, and events queued before it may still move it
 // back; so the position must read back on several reads in a row, and it is
@@ -226,8 +210,9 @@ int RunQuery() {
         ", \"class\": %s, \"title\": %s, \"rect\": [%ld, %ld, %ld, %ld], "
         "\"client\": [%ld, %ld], \"visible\": %s, \"has_child\": %s, "
         "\"claimed_sent\": %s, \"claimed_result\": %llu",
-        JsonString(class_name).c_str(), JsonString(title).c_str(), rect.left,
-        rect.top, rect.right - rect.left, rect.bottom - rect.top, client.right,
+        lq_test::JsonString(class_name).c_str(),
+        lq_test::JsonString(title).c_str(), rect.left, rect.top,
+        rect.right - rect.left, rect.bottom - rect.top, client.right,
         client.bottom, ::IsWindowVisible(window) ? "true" : "false",
         child != nullptr ? "true" : "false", sent != 0 ? "true" : "false",
         static_cast<unsigned long long>(claimed));

@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/host/json_string.h"
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
@@ -40,25 +42,6 @@ bool ParseNumber(const char* text, unsigned long long& number) {
   number = std::strtoull(text, &end, 0);
   return std::isdigit(static_cast<unsigned char>(*text)) && *end == '\0' &&
          errno == 0;
-}
-
-std::string JsonString(const wchar_t* text) {
-  std::string out = "\"";
-  for (; *text != L'\0'; ++text) {
-    const wchar_t c = *text;
-    if (c == L'"' || c == L'\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c > 0x7E) {
-      char escape[8];
-      std::snprintf(escape, sizeof(escape), "\\u%04x",
-                    static_cast<unsigned>(c));
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 int RunSend(const char* message_text, const char* wparam_text,
@@ -108,7 +91,7 @@ int RunRestartSettings() {
   ::CloseHandle(process);
   std::printf("{\"hresult\": %lu, \"command_line\": %s, \"flags\": %lu}\n",
               static_cast<unsigned long>(result),
-              JsonString(command_line).c_str(),
+              lq_test::JsonString(command_line).c_str(),
               static_cast<unsigned long>(flags));
   return 0;
 }

@@ -17,7 +17,7 @@
 #include "messaging/binary_messenger.h"
 #include "messaging/method_call.h"
 #include "messaging/method_channel.h"
-#include "tests/messaging/failing_allocator.h"
+#include "tests/support/replaced_new.h"
 
 namespace flutter {
 namespace {
@@ -83,7 +83,7 @@ TEST(LowMemoryReplyTest, CallIsAnsweredOnceOrWarnedOnceWhereverMemoryRunsOut) {
           [&platform, &allocations](
               const MethodCall<EncodableValue>& call,
               std::unique_ptr<MethodResult<EncodableValue>> result) {
-            testing::g_allocations_left = allocations;
+            lq_test::g_allocations_left = allocations;
             lanternquill::HandleInputMethodCall(call, std::move(result),
                                                 platform);
           });
@@ -103,14 +103,14 @@ TEST(LowMemoryReplyTest, CallIsAnsweredOnceOrWarnedOnceWhereverMemoryRunsOut) {
         std::copy_n(data, replies.size, replies.bytes.begin());
       };
       ::testing::internal::CaptureStderr();
-      testing::g_failed_allocations = 0;
+      lq_test::g_failed_allocations = 0;
       try {
         // The engine's C trampoline stops every exception in the same way.
         messenger.handler_(message.data(), message.size(), std::move(reply));
       } catch (...) {
       }
-      testing::g_allocations_left = testing::kNeverFail;
-      memory_ran_out = testing::g_failed_allocations != 0;
+      lq_test::g_allocations_left = lq_test::kNeverFail;
+      memory_ran_out = lq_test::g_failed_allocations != 0;
       const std::string written = ::testing::internal::GetCapturedStderr();
 
       if (!memory_ran_out) {

@@ -1,17 +1,28 @@
 // Kept in a file of its own so that the compiler cannot inline the
 // replacement operators into their callers. The array and nothrow forms
 // reach these through the library's own definitions.
-#include "tests/bench/counting_new.h"
+#include "tests/support/replaced_new.h"
 
 #include <cstdlib>
 #include <new>
 
-namespace lq_bench {
-uint64_t g_allocations = 0;
-}  // namespace lq_bench
+namespace lq_test {
+size_t g_allocations = 0;
+size_t g_allocated_bytes = 0;
+size_t g_allocations_left = kNeverFail;
+size_t g_failed_allocations = 0;
+}  // namespace lq_test
 
 void* operator new(std::size_t size) {
-  ++lq_bench::g_allocations;
+  if (lq_test::g_allocations_left != lq_test::kNeverFail) {
+    if (lq_test::g_allocations_left == 0) {
+      ++lq_test::g_failed_allocations;
+      throw std::bad_alloc();
+    }
+    --lq_test::g_allocations_left;
+  }
+  ++lq_test::g_allocations;
+  lq_test::g_allocated_bytes += size;
   if (void* block = std::malloc(size == 0 ? 1 : size)) {
     return block;
   }
