@@ -35,7 +35,6 @@ else()
   set(LQ_DESKTOP_ALONE ON)
 endif()
 
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
 foreach(test_case StartupTest ArgumentsTest DpiTest FailureTest InputChannelTest
     WindowMessageTest EndSessionTest)
   add_test(NAME end_to_end_${test_case}
