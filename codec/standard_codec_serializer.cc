@@ -1,9 +1,11 @@
 #include "codec/standard_codec_serializer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <typeinfo>
 #include <utility>
@@ -67,20 +69,27 @@ T ReadScalar(Reader* stream) {
   return LoadLittleEndian<T>(bytes);
 }
 
-// The size encoding into `bytes` (room for 5); gives the length used.
-size_t EncodeSize(size_t size, uint8_t* bytes) {
+// A scalar as its little-endian bytes, in one write.
+template <typename T, typename Writer>
+void WriteScalar(T value, Writer* stream) {
+  uint8_t bytes[sizeof(T)];
+  StoreLittleEndian(value, bytes);
+  stream->WriteBytes(bytes, sizeof(bytes));
+}
+
+// The size encoding: one byte below 254, else 254 and a u16, else 255 and a
+// u32.
+template <typename Writer>
+void WriteSizeTo(size_t size, Writer* stream) {
   if (size < 254) {
-    bytes[0] = static_cast<uint8_t>(size);
-    return 1;
+    stream->WriteByte(static_cast<uint8_t>(size));
+  } else if (size <= std::numeric_limits<uint16_t>::max()) {
+    stream->WriteByte(254);
+    WriteScalar(static_cast<uint16_t>(size), stream);
+  } else {
+    stream->WriteByte(255);
+    WriteScalar(static_cast<uint32_t>(size), stream);
   }
-  if (size <= std::numeric_limits<uint16_t>::max()) {
-    bytes[0] = 254;
-    StoreLittleEndian(static_cast<uint16_t>(size), bytes + 1);
-    return 3;
-  }
-  bytes[0] = 255;
-  StoreLittleEndian(static_cast<uint32_t>(size), bytes + 1);
-  return 5;
 }
 
 template <typename Reader>
@@ -112,7 +121,8 @@ BufferStream* AsDefaultOnBuffer(const StandardCodecSerializer& serializer,
 // at the cost of a pointer bump per write. The vector is grown ahead in
 // steps, zero-filled once, and cut back to what was written when the sink
 // goes, so that small writes need neither vector::insert nor a zero-filling
-// resize each.
+// resize each. Its writes are those of ByteStreamWriter, inline, so the one
+// template of each wire rule serves both.
 class VectorSink {
  public:
   explicit VectorSink(std::vector<uint8_t>* bytes)
@@ -138,17 +148,15 @@ class VectorSink {
     }
   }
 
+  // The room ahead is zeros until written, so padding is only counted.
   void WriteAlignment(uint8_t alignment) {
     const size_t misalignment = size_ % alignment;
     if (misalignment != 0) {
-      const size_t padding = alignment - misalignment;
-      std::memset(Extend(padding), 0, padding);
+      Extend(alignment - misalignment);
     }
   }
 
-  // Bytes written so far.
-  size_t size() const { return size_; }
-
+ private:
   // Counts the next `length` bytes as written and gives where they go; the
   // caller stores them there.
   uint8_t* Extend(size_t length) {
@@ -160,7 +168,6 @@ class VectorSink {
     return at;
   }
 
- private:
   static constexpr size_t kLargeWrite = 4096;
   static constexpr size_t kMinStep = 64;
   static constexpr size_t kMaxStep = 4096;
@@ -405,46 +412,33 @@ void ReadPayload(const StandardCodecSerializer& serializer, uint8_t type,
     case kFloat32List:
       ReadTypedList<float>(stream, out);
       return;
-    default:
+    default: {
+      // The number is formatted on the stack: a decode goes on, and answers,
+      // when memory has run out.
+      char number[4];
+      const char* end =
+          std::to_chars(number, number + sizeof(number), type).ptr;
       WriteDiagnosticLine(
-          "Unknown type in StandardCodecSerializer::ReadValueOfType: " +
-          std::to_string(type));
-      return;
-  }
-}
-
-// A type byte with its fixed-size payload, in one write. The sink takes the
-// bytes in place: storing them on the stack first and copying them out would
-// read back freshly stored bytes with a load of another width, which stalls.
-template <typename T, typename Writer>
-void WriteTypeAndScalar(uint8_t type, T value, Writer* stream) {
-  constexpr size_t kLength = 1 + sizeof(T);
-  if constexpr (kIsDirect<Writer>) {
-    uint8_t* bytes = stream->Extend(kLength);
-    bytes[0] = type;
-    StoreLittleEndian(value, bytes + 1);
-  } else {
-    uint8_t bytes[kLength];
-    bytes[0] = type;
-    StoreLittleEndian(value, bytes + 1);
-    stream->WriteBytes(bytes, kLength);
-  }
-}
-
-// A type byte with the size that follows it, in one write.
-template <typename Writer>
-void WriteTypeAndSize(uint8_t type, size_t size, Writer* stream) {
-  if constexpr (kIsDirect<Writer>) {
-    if (size < 254) {
-      uint8_t* bytes = stream->Extend(2);
-      bytes[0] = type;
-      bytes[1] = static_cast<uint8_t>(size);
+          {"Unknown type in StandardCodecSerializer::ReadValueOfType: ",
+           std::string_view(number, static_cast<size_t>(end - number))});
       return;
     }
   }
-  uint8_t bytes[1 + 5];
+}
+
+// A type byte with its fixed-size payload, in one write.
+template <typename T, typename Writer>
+void WriteTypeAndScalar(uint8_t type, T value, Writer* stream) {
+  uint8_t bytes[1 + sizeof(T)];
   bytes[0] = type;
-  stream->WriteBytes(bytes, 1 + EncodeSize(size, bytes + 1));
+  StoreLittleEndian(value, bytes + 1);
+  stream->WriteBytes(bytes, sizeof(bytes));
+}
+
+template <typename Writer>
+void WriteTypeAndSize(uint8_t type, size_t size, Writer* stream) {
+  stream->WriteByte(type);
+  WriteSizeTo(size, stream);
 }
 
 template <typename Writer>
@@ -568,38 +562,14 @@ inline bool WriteScalarTo(const EncodableValue& value, Writer* stream) {
       WriteTypeAndScalar(kInt64, *std::get_if<int64_t>(&value), stream);
       return true;
     case 4: {
-      const double number = *std::get_if<double>(&value);
-      if constexpr (kIsDirect<Writer>) {
-        // The type byte, the padding to 8 from the message's first byte and
-        // the number, in one write.
-        const size_t padding = (8 - (stream->size() + 1) % 8) % 8;
-        uint8_t* bytes = stream->Extend(1 + padding + sizeof(number));
-        bytes[0] = kFloat64;
-        // Up to seven bytes of padding, zeroed as eight in one store; the
-        // number then overwrites what lies beyond the padding.
-        StoreLittleEndian(uint64_t{0}, bytes + 1);
-        StoreLittleEndian(number, bytes + 1 + padding);
-      } else {
-        stream->WriteByte(kFloat64);
-        stream->WriteAlignment(8);
-        uint8_t bytes[sizeof(number)];
-        StoreLittleEndian(number, bytes);
-        stream->WriteBytes(bytes, sizeof(bytes));
-      }
+      // Aligned to 8 from the message's first byte, after the type byte.
+      stream->WriteByte(kFloat64);
+      stream->WriteAlignment(8);
+      WriteScalar(*std::get_if<double>(&value), stream);
       return true;
     }
     case 5: {
       const auto& string = *std::get_if<std::string>(&value);
-      if constexpr (kIsDirect<Writer>) {
-        // A short string, most often a map key, in one write.
-        if (string.size() < 254) {
-          uint8_t* bytes = stream->Extend(2 + string.size());
-          bytes[0] = kString;
-          bytes[1] = static_cast<uint8_t>(string.size());
-          std::copy(string.begin(), string.end(), bytes + 2);
-          return true;
-        }
-      }
       WriteTypeAndSize(kString, string.size(), stream);
       if (!string.empty()) {
         stream->WriteBytes(reinterpret_cast<const uint8_t*>(string.data()),
@@ -660,8 +630,7 @@ uint32_t StandardCodecSerializer::ReadSize(ByteStreamReader* stream) const {
 
 void StandardCodecSerializer::WriteSize(size_t size,
                                         ByteStreamWriter* stream) const {
-  uint8_t bytes[5];
-  stream->WriteBytes(bytes, EncodeSize(size, bytes));
+  WriteSizeTo(size, stream);
 }
 
 }  // namespace flutter

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <variant>
 
@@ -34,10 +35,12 @@ std::unique_ptr<std::vector<uint8_t>> NewMessage() {
   return bytes;
 }
 
-void ReserveMessage(std::vector<uint8_t>* bytes) {
-  if (bytes->capacity() < kInitialMessageCapacity) {
-    bytes->reserve(kInitialMessageCapacity);
-  }
+// An envelope counts the alignment of its values from its first byte, so it
+// starts in an empty vector, whatever the vector held.
+void StartEnvelope(uint8_t envelope, std::vector<uint8_t>* bytes) {
+  bytes->clear();
+  bytes->reserve(kInitialMessageCapacity);
+  bytes->push_back(envelope);
 }
 
 }  // namespace
@@ -58,20 +61,10 @@ const StandardMethodCodec& StandardMethodCodec::GetInstance(
   return *codec;
 }
 
-std::unique_ptr<MethodCall<EncodableValue>>
-StandardMethodCodec::DecodeMethodCall(const uint8_t* message,
-                                      size_t message_size) const {
-  std::optional<MethodCall<EncodableValue>> call;
-  DecodeMethodCallInto(message, message_size, &call);
-  if (!call) {
-    return nullptr;
-  }
-  return std::make_unique<MethodCall<EncodableValue>>(std::move(*call));
-}
-
 void StandardMethodCodec::DecodeMethodCallInto(
     const uint8_t* message, size_t message_size,
     std::optional<MethodCall<EncodableValue>>* call) const {
+  call->reset();
   ByteBufferStreamReader stream(message, message_size);
   EncodableValue name = serializer_->ReadValue(&stream);
   auto* method_name = std::get_if<std::string>(&name);
@@ -96,18 +89,10 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCall(
   return bytes;
 }
 
-std::unique_ptr<std::vector<uint8_t>>
-StandardMethodCodec::EncodeSuccessEnvelope(const EncodableValue* result) const {
-  auto bytes = std::make_unique<std::vector<uint8_t>>();
-  EncodeSuccessEnvelopeTo(result, bytes.get());
-  return bytes;
-}
-
 void StandardMethodCodec::EncodeSuccessEnvelopeTo(
     const EncodableValue* result, std::vector<uint8_t>* bytes) const {
-  ReserveMessage(bytes);
+  StartEnvelope(kSuccessEnvelope, bytes);
   ByteBufferStreamWriter stream(bytes);
-  stream.WriteByte(kSuccessEnvelope);
   if (result != nullptr) {
     serializer_->WriteValue(*result, &stream);
   } else {
@@ -115,20 +100,11 @@ void StandardMethodCodec::EncodeSuccessEnvelopeTo(
   }
 }
 
-std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelope(
-    const std::string& error_code, const std::string& error_message,
-    const EncodableValue* error_details) const {
-  auto bytes = std::make_unique<std::vector<uint8_t>>();
-  EncodeErrorEnvelopeTo(error_code, error_message, error_details, bytes.get());
-  return bytes;
-}
-
 void StandardMethodCodec::EncodeErrorEnvelopeTo(
     const std::string& error_code, const std::string& error_message,
     const EncodableValue* error_details, std::vector<uint8_t>* bytes) const {
-  ReserveMessage(bytes);
+  StartEnvelope(kErrorEnvelope, bytes);
   ByteBufferStreamWriter stream(bytes);
-  stream.WriteByte(kErrorEnvelope);
   serializer_->WriteValue(EncodableValue(error_code), &stream);
   // An empty message travels as null, an empty code as an empty string.
   if (error_message.empty()) {

@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <typeinfo>
 #include <vector>
 
 #include "codec/encodable_value.h"
@@ -29,32 +28,21 @@ class StandardMethodCodec : public MethodCodec<EncodableValue> {
   StandardMethodCodec(const StandardMethodCodec&) = delete;
   StandardMethodCodec& operator=(const StandardMethodCodec&) = delete;
 
-  std::unique_ptr<MethodCall<EncodableValue>> DecodeMethodCall(
-      const uint8_t* message, size_t message_size) const override;
   std::unique_ptr<std::vector<uint8_t>> EncodeMethodCall(
       const MethodCall<EncodableValue>& method_call) const override;
-  std::unique_ptr<std::vector<uint8_t>> EncodeSuccessEnvelope(
-      const EncodableValue* result) const override;
-  std::unique_ptr<std::vector<uint8_t>> EncodeErrorEnvelope(
-      const std::string& error_code, const std::string& error_message,
-      const EncodableValue* error_details) const override;
   bool DecodeResponseEnvelope(
       const uint8_t* response, size_t response_size,
       MethodResult<EncodableValue>* result) const override;
 
-  // DecodeMethodCall, with the call made in `call`'s place rather than on the
-  // heap; `call` stays empty where DecodeMethodCall gives null.
   void DecodeMethodCallInto(
       const uint8_t* message, size_t message_size,
-      std::optional<MethodCall<EncodableValue>>* call) const;
-  // The envelopes' bytes, written into `bytes`, which must be empty (the
-  // alignment of values counts from its first byte).
+      std::optional<MethodCall<EncodableValue>>* call) const override;
   void EncodeSuccessEnvelopeTo(const EncodableValue* result,
-                               std::vector<uint8_t>* bytes) const;
+                               std::vector<uint8_t>* bytes) const override;
   void EncodeErrorEnvelopeTo(const std::string& error_code,
                              const std::string& error_message,
                              const EncodableValue* error_details,
-                             std::vector<uint8_t>* bytes) const;
+                             std::vector<uint8_t>* bytes) const override;
 
  private:
   explicit StandardMethodCodec(const StandardCodecSerializer* serializer)
@@ -62,14 +50,5 @@ class StandardMethodCodec : public MethodCodec<EncodableValue> {
 
   const StandardCodecSerializer* serializer_;
 };
-
-// `codec` as the standard method codec, or null when it is another one; the
-// channel and its results use the calls above where it is.
-inline const StandardMethodCodec* AsStandardMethodCodec(
-    const MethodCodec<EncodableValue>* codec) {
-  return typeid(*codec) == typeid(StandardMethodCodec)
-             ? static_cast<const StandardMethodCodec*>(codec)
-             : nullptr;
-}
 
 }  // namespace flutter

@@ -64,10 +64,6 @@ constexpr char kMissingScale[] = "Missing scale";
 // "mouseClick" has defaults for both keys, so only a value of the wrong kind
 // can be invalid.
 constexpr char kInvalidButtonOrClicks[] = "Invalid button or clicks";
-// Only an allocation can fail inside an operation; the call still gets its
-// one answer.
-constexpr char kInputFailed[] = "INPUT_FAILED";
-constexpr char kInputFailedMessage[] = "Input could not be synthesized";
 
 // Zoom steps of "pinchZoom": Ctrl with the plus or minus key.
 constexpr std::int32_t kZoomInKey = VK_OEM_PLUS;
@@ -75,7 +71,7 @@ constexpr std::int32_t kZoomOutKey = VK_OEM_MINUS;
 
 // The one answer of a call, sent after the operation has finished.
 struct Reply {
-  enum class Kind { kSuccess, kTrue, kInvalid, kNotImplemented, kFailed };
+  enum class Kind { kSuccess, kTrue, kInvalid, kNotImplemented };
   Kind kind;
   const char* message;
 };
@@ -287,9 +283,6 @@ void Answer(const Reply& reply, flutter::MethodResult<EncodableValue>& result) {
     case Reply::Kind::kNotImplemented:
       result.NotImplemented();
       return;
-    case Reply::Kind::kFailed:
-      result.Error(kInputFailed, kInputFailedMessage);
-      return;
   }
 }
 
@@ -299,21 +292,9 @@ void HandleInputMethodCall(
     const flutter::MethodCall<EncodableValue>& call,
     std::unique_ptr<flutter::MethodResult<EncodableValue>> result,
     InputPlatform& platform) {
-  Reply reply{Reply::Kind::kFailed, nullptr};
-  try {
-    reply = Dispatch(call, platform);
-  } catch (...) {
-    reply = {Reply::Kind::kFailed, nullptr};
-  }
-  // The answer is given once whatever happens inside it; an exception from
-  // the result itself must not reach the engine's callback either.
-  if (result == nullptr) {
-    return;
-  }
-  try {
-    Answer(reply, *result);
-  } catch (...) {
-  }
+  // Only running out of memory can throw here. The exception is left to
+  // the channel, which answers the call with its failure answer.
+  Answer(Dispatch(call, platform), *result);
 }
 
 }  // namespace lanternquill

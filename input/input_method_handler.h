@@ -11,8 +11,9 @@ namespace lanternquill {
 
 // Handles one call of the input channel: checks the method name and its
 // arguments, performs the one synthesis operation it asks for through
-// `platform`, and answers `result` exactly once before returning. No exception
-// leaves it.
+// `platform`, and answers `result` exactly once before returning. Only an
+// allocation that fails throws out of it, and the method channel then answers
+// the call.
 void HandleInputMethodCall(
     const flutter::MethodCall<flutter::EncodableValue>& call,
     std::unique_ptr<flutter::MethodResult<flutter::EncodableValue>> result,

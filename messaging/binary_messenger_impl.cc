@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <memory>
-#include <string>
 #include <utility>
 
 #include "codec/diagnostics.h"
@@ -18,17 +17,13 @@ struct SendRecord {
 };
 
 // The engine's callbacks are C entry points: an exception must end here, and
-// so reporting it must not throw either.
+// so reporting it must not throw either, nor need memory that may have run
+// out.
 void ReportException(const char* where,
                      const std::exception* exception) noexcept {
-  try {
-    std::string line = "Exception in ";
-    line += where;
-    line += ": ";
-    line += exception != nullptr ? exception->what() : "unknown exception";
-    WriteDiagnosticLine(line);
-  } catch (...) {
-  }
+  WriteDiagnosticLine(
+      {"Exception in ", where, ": ",
+       exception != nullptr ? exception->what() : "unknown exception"});
 }
 
 }  // namespace
@@ -71,18 +66,27 @@ void BinaryMessengerImpl::SetMessageHandler(const std::string& channel,
 
 void OnEngineMessage(FlutterDesktopMessengerRef messenger,
                      const FlutterDesktopMessage* message, void* user_data) {
+  // The trampoline's own share: while the handler runs, the engine reference
+  // is held even if the handler drops its reply at once.
+  std::shared_ptr<EngineReply::KeepAlive> keep_alive;
+  ReplyCallback reply;
   try {
+    keep_alive = std::make_shared<EngineReply::KeepAlive>(
+        messenger, message->response_handle);
+    reply = EngineReply(keep_alive);
+  } catch (const std::exception& exception) {
+    // Memory ran out before the message could be handed on. It is answered
+    // as the engine answers a message no handler takes, with the empty
+    // reply, so that its sender does not wait for ever.
+    ReportException("message delivery", &exception);
     const FlutterDesktopMessageResponseHandle* response_handle =
         message->response_handle;
-    const uint8_t* data = message->message;
-    size_t size = message->message_size;
-    // The trampoline's own share: while the handler runs, the engine
-    // reference is held even if the handler drops its reply at once.
-    auto keep_alive =
-        std::make_shared<EngineReply::KeepAlive>(messenger, response_handle);
-    ReplyCallback reply = EngineReply(keep_alive);
+    SendEngineResponse(messenger, &response_handle, nullptr, 0);
+    return;
+  }
+  try {
     const auto& handler = *static_cast<const MessageHandler*>(user_data);
-    handler(data, size, std::move(reply));
+    handler(message->message, message->message_size, std::move(reply));
   } catch (const std::exception& exception) {
     ReportException("message handler", &exception);
   } catch (...) {

@@ -33,21 +33,27 @@ EngineReply::KeepAlive::~KeepAlive() {
   }
 }
 
-void EngineReply::operator()(const uint8_t* data, size_t size) const {
-  MessengerLock lock(messenger_);
+void SendEngineResponse(
+    FlutterDesktopMessengerRef messenger,
+    const FlutterDesktopMessageResponseHandle** response_handle,
+    const uint8_t* data, size_t size) noexcept {
+  MessengerLock lock(messenger);
   // Once the engine is gone the handle must not be used; the reply is dropped
   // and the response handle left as it is.
-  if (!FlutterDesktopMessengerIsAvailable(messenger_)) {
+  if (!FlutterDesktopMessengerIsAvailable(messenger)) {
     return;
   }
-  if (keep_alive_->response_handle_ == nullptr) {
+  if (*response_handle == nullptr) {
     WriteDiagnosticLine(
         "Error: Response can be set only once. Ignoring duplicate response.");
     return;
   }
-  FlutterDesktopMessengerSendResponse(messenger_, keep_alive_->response_handle_,
-                                      data, size);
-  keep_alive_->response_handle_ = nullptr;
+  FlutterDesktopMessengerSendResponse(messenger, *response_handle, data, size);
+  *response_handle = nullptr;
+}
+
+void EngineReply::operator()(const uint8_t* data, size_t size) const {
+  SendEngineResponse(messenger_, &keep_alive_->response_handle_, data, size);
 }
 
 }  // namespace flutter

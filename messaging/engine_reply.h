@@ -9,6 +9,15 @@
 
 namespace flutter {
 
+// Sends (data, size) as the response to `*response_handle` under the
+// messenger lock, then clears the handle: the engine accepts one response per
+// message. A handle already cleared gets one diagnostic line instead; once
+// the engine has gone the response is dropped and the handle left as it is.
+void SendEngineResponse(
+    FlutterDesktopMessengerRef messenger,
+    const FlutterDesktopMessageResponseHandle** response_handle,
+    const uint8_t* data, size_t size) noexcept;
+
 // The reply to one incoming message: sends the response through the engine,
 // once. It shares one engine reference on the messenger with every copy of
 // itself and with the trampoline that made it; the last owner gives that

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -11,10 +10,12 @@ namespace flutter {
 
 // Holds the reply callback of one message until the first answer, and
 // rejects every later one. Destroyed unanswered, it warns: the message then
-// never gets a response. Its owners may answer from different threads.
+// never gets a response. Owned by one method result and, like it, used by one
+// thread at a time.
 class ReplyHolder {
  public:
-  explicit ReplyHolder(ReplyCallback reply) : reply_(std::move(reply)) {}
+  explicit ReplyHolder(ReplyCallback reply) noexcept
+      : reply_(std::move(reply)) {}
   ~ReplyHolder();
 
   ReplyHolder(const ReplyHolder&) = delete;
@@ -24,14 +25,10 @@ class ReplyHolder {
   // callback; later calls write the duplicate-result line and send nothing.
   void SendResponse(const std::vector<uint8_t>* data);
 
-  // True once SendResponse has taken the callback, as seen by this thread
-  // after every answer that an earlier owner gave before letting go.
-  bool answered() const;
+  // True once SendResponse has taken the callback.
+  bool answered() const { return !reply_; }
 
  private:
-  // Guards reply_: one thread may take the callback out while another asks
-  // whether it is still there.
-  mutable std::mutex mutex_;
   ReplyCallback reply_;
 };
 

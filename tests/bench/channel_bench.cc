@@ -26,8 +26,8 @@
 #include "messaging/binary_messenger_impl.h"
 #include "messaging/method_call.h"
 #include "messaging/method_channel.h"
-#include "tests/bench/answering_engine.h"
 #include "tests/bench/bench_payloads.h"
+#include "tests/support/answering_engine.h"
 #include "tests/support/replaced_new.h"
 
 namespace {

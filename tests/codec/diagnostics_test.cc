@@ -11,13 +11,18 @@
 namespace flutter {
 namespace {
 
-// Each text goes out exactly, with one line end, however long it is.
+// Each text goes out exactly, with one line end, however long it is, also
+// when given in pieces.
 TEST(DiagnosticsTest, WritesTheTextAndOneLineEnd) {
   for (size_t length : {0u, 1u, 1023u, 1024u, 1025u, 70000u}) {
     const std::string text(length, 'x');
+    const std::string head = text.substr(0, length / 2);
+    const std::string tail = text.substr(length / 2);
     ::testing::internal::CaptureStderr();
     WriteDiagnosticLine(text);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), text + "\n")
+    WriteDiagnosticLine({head, "", tail});
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              text + "\n" + text + "\n")
         << "length " << length;
   }
 }

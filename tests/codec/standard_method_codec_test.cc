@@ -76,6 +76,13 @@ TEST(StandardMethodCodecTest, WritesEnvelopesExactly) {
             "07 10 4D 69 73 73 69 6E 67 20 64 78 20 6F 72 20 64 79 00"));
   EXPECT_EQ(*Codec().EncodeErrorEnvelope("", "", &yes),
             Bytes("01 07 00 00 01"));
+  // Into a vector that already holds bytes: they go, and the double is still
+  // aligned from the envelope's first byte.
+  std::vector<uint8_t> bytes = {0xAA};
+  Codec().EncodeSuccessEnvelopeTo(&half, &bytes);
+  EXPECT_EQ(bytes, Bytes("00 06 00 00 00 00 00 00 00 00 00 00 00 00 E0 3F"));
+  Codec().EncodeErrorEnvelopeTo("", "", &yes, &bytes);
+  EXPECT_EQ(bytes, Bytes("01 07 00 00 01"));
 }
 
 TEST(StandardMethodCodecTest, RefusesCallsWhoseNameIsNotAString) {

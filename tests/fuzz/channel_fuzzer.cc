@@ -44,9 +44,13 @@ std::vector<uint8_t> DirectReply(const uint8_t* data, size_t size) {
           reply.assign(bytes, bytes + length);
         }
       }),
-      &codec);
+      &codec, lq_fuzz::ChannelFailureReply());
   lq_fuzz::BoundedInputPlatform platform;
-  lanternquill::HandleInputMethodCall(*call, std::move(result), platform);
+  try {
+    lanternquill::HandleInputMethodCall(*call, std::move(result), platform);
+  } catch (const lq_fuzz::BudgetExhausted&) {
+    // Answered by the result on the exception's way out, as in the channel.
+  }
   return reply;
 }
 

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <stdexcept>
 #include <streambuf>
+
+#include "codec/standard_method_codec.h"
 
 namespace lq_fuzz {
 
@@ -31,6 +32,11 @@ void Require(bool condition, const char* what) {
   }
 }
 
+std::shared_ptr<const std::vector<uint8_t>> ChannelFailureReply() {
+  return flutter::StandardMethodCodec::GetInstance().EncodeErrorEnvelope(
+      "INTERNAL_ERROR", "Exception in method call handler", nullptr);
+}
+
 void SilenceDiagnostics() {
   // Never destroyed: the standard streams are flushed after every static
   // of this file is gone.
@@ -40,7 +46,7 @@ void SilenceDiagnostics() {
 
 void BoundedInputPlatform::Spend() {
   if (++operations_ > kOperationBudget) {
-    throw std::runtime_error("input platform budget exhausted");
+    throw BudgetExhausted();
   }
   if (recorder_.calls().size() > kKeptCalls) {
     recorder_.ClearCalls();

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <memory>
 #include <vector>
 
 #include "input/input_platform.h"
@@ -24,11 +26,23 @@ void Require(bool condition, const char* what);
 // and stay visible.
 void SilenceDiagnostics();
 
-// Records like the recording platform, but gives up (by throwing) after a
-// fixed number of operations: a call may legitimately ask for billions of
-// clicks, and the fuzzer must not spend minutes on one input. The handler
-// answers such a call with its failure reply, which still has to be exactly
-// one answer.
+// What BoundedInputPlatform throws when its budget is spent.
+class BudgetExhausted : public std::exception {
+ public:
+  const char* what() const noexcept override {
+    return "input platform budget exhausted";
+  }
+};
+
+// The method channel's answer to a call whose handler threw, for results
+// that stand in for the channel's: such a result sends it when the exception
+// destroys it unanswered.
+std::shared_ptr<const std::vector<uint8_t>> ChannelFailureReply();
+
+// Records like the recording platform, but gives up (by throwing
+// BudgetExhausted) after a fixed number of operations, so that the fuzzer
+// never spends minutes on one input. The call then gets the channel's
+// failure answer, which still has to be exactly one answer.
 class BoundedInputPlatform : public lanternquill::InputPlatform {
  public:
   static constexpr size_t kOperationBudget = 20000;

@@ -56,9 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               reply.assign(bytes, bytes + length);
             }
           }),
-      &codec);
+      &codec, lq_fuzz::ChannelFailureReply());
   lq_fuzz::BoundedInputPlatform platform;
-  lanternquill::HandleInputMethodCall(*call, std::move(result), platform);
+  try {
+    lanternquill::HandleInputMethodCall(*call, std::move(result), platform);
+  } catch (const lq_fuzz::BudgetExhausted&) {
+    // Answered by the result on the exception's way out, as in the channel.
+  }
   lq_fuzz::Require(replies == 1, "a call was not answered before returning");
   lq_fuzz::Require(IsWellFormedReply(reply), "a reply is not an envelope");
   return 0;

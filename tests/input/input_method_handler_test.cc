@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -205,19 +204,6 @@ TEST(InputMethodHandlerTest, MissingOrWronglyTypedArgumentsInjectNothing) {
   for (const DispatchCase& c : cases) {
     ExpectDispatch(c);
   }
-}
-
-// Runs out of memory on the first injection.
-class ExhaustedInputPlatform final : public RecordingInputPlatform {
- public:
-  UINT SendInput(UINT, INPUT*, int) override { throw std::bad_alloc(); }
-};
-
-TEST(InputMethodHandlerTest, AnswersOnceWithoutThrowingWhenAnOperationThrows) {
-  ExhaustedInputPlatform platform;
-  std::string answer;
-  EXPECT_NO_THROW(answer = HandleCall("mouseClick", std::nullopt, platform));
-  EXPECT_EQ(answer, "error INPUT_FAILED: Input could not be synthesized");
 }
 
 }  // namespace

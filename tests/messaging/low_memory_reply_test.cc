@@ -1,11 +1,10 @@
-// The host is written to keep answering when memory runs out; a program of
-// its own, since it replaces the global operator new.
+// The host keeps answering when memory runs out; a program of its own, since
+// it replaces the global operator new.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,9 +13,10 @@
 #include "codec/standard_method_codec.h"
 #include "input/input_method_handler.h"
 #include "input/null_input_platform.h"
-#include "messaging/binary_messenger.h"
+#include "messaging/binary_messenger_impl.h"
 #include "messaging/method_call.h"
 #include "messaging/method_channel.h"
+#include "tests/support/answering_engine.h"
 #include "tests/support/replaced_new.h"
 
 namespace flutter {
@@ -24,38 +24,13 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr char kUnansweredWarning[] =
-    "Warning: Failed to respond to a message. This is a memory leak.\n";
+constexpr char kChannel[] = "com.lanternquill/input";
 
-// Keeps the handler that the channel registers, so that the test can deliver
-// to it directly.
-class HandlerKeeper : public BinaryMessenger {
- public:
-  void Send(const std::string& /*channel*/, const uint8_t* /*message*/,
-            size_t /*message_size*/, ReplyCallback /*reply*/) override {}
-  void SetMessageHandler(const std::string& /*channel*/,
-                         MessageHandler handler) override {
-    handler_ = std::move(handler);
-  }
-
-  MessageHandler handler_;
-};
-
-// What the reply callback received, kept without allocating.
-struct Replies {
-  int count = 0;
-  std::array<uint8_t, 64> bytes{};
-  size_t size = 0;
-
-  Bytes last() const { return Bytes(bytes.begin(), bytes.begin() + size); }
-};
-
-// Memory runs out while the input handler has the call, at each of its
-// allocations in turn, and stays out: the call still gets its one answer (its
-// own, or the failure answer when its operation could not finish) or, when
-// not even that could be encoded, the one warning of a dropped reply; and the
-// process lives on.
-TEST(LowMemoryReplyTest, CallIsAnsweredOnceOrWarnedOnceWhereverMemoryRunsOut) {
+// Allocation k of a call fails, once or for good, for every k the call
+// makes, from the engine's callback on: the call still gets exactly one
+// reply, its own or a failure answer, the engine gets its references back,
+// and one line says what happened.
+TEST(LowMemoryReplyTest, EveryCallGetsOneReplyWhicheverAllocationFails) {
   const StandardMethodCodec& codec = StandardMethodCodec::GetInstance();
   const EncodableValue kTrue(true);
   struct Case {
@@ -63,75 +38,83 @@ TEST(LowMemoryReplyTest, CallIsAnsweredOnceOrWarnedOnceWhereverMemoryRunsOut) {
     EncodableValue arguments;
     Bytes answer;
   };
-  const std::vector<Case> cases = {
-      {"mouseMove", EncodableMap{{"dx", 3.0}, {"dy", -2.0}},
-       *codec.EncodeSuccessEnvelope(nullptr)},
-      {"typeText", EncodableMap{{"text", "\xC3\xBC\xF0\x9F\x98\x80"}},
-       *codec.EncodeSuccessEnvelope(nullptr)},
+  const Case cases[] = {
       {"checkAccessibility", EncodableValue(),
        *codec.EncodeSuccessEnvelope(&kTrue)},
+      {"mouseMove", EncodableMap{{"dx", 3.0}, {"dy", -2.0}},
+       *codec.EncodeSuccessEnvelope(nullptr)},
+      {"mouseMove", EncodableMap{{"dx", 3.0}},
+       *codec.EncodeErrorEnvelope("INVALID_ARGS", "Missing dx or dy", nullptr)},
+      {"typeText", EncodableMap{{"text", "\xC3\xBC\xF0\x9F\x98\x80"}},
+       *codec.EncodeSuccessEnvelope(nullptr)},
       {"noSuchMethod", EncodableValue(), Bytes{}},
   };
-  const Bytes failure_answer = *codec.EncodeErrorEnvelope(
-      "INPUT_FAILED", "Input could not be synthesized", nullptr);
+  // The channel's answer when a call could not be handled, and the
+  // messenger's when the call could not even be handed to the channel.
+  const Bytes channel_failure = *codec.EncodeErrorEnvelope(
+      "INTERNAL_ERROR", "Exception in method call handler", nullptr);
+  const std::string what = std::bad_alloc().what();
+  const std::string channel_line =
+      std::string("Exception in method call handler on channel ") + kChannel +
+      ": " + what + "\n";
+  const std::string delivery_line =
+      "Exception in message delivery: " + what + "\n";
 
-  HandlerKeeper messenger;
+  lq_bench::AnsweringEngine engine;
+  BinaryMessengerImpl messenger(engine.messenger());
   lanternquill::NullInputPlatform platform;
-  size_t allocations = 0;
-  MethodChannel(&messenger, "com.lanternquill/input", &codec)
+  MethodChannel(&messenger, kChannel, &codec)
       .SetMethodCallHandler(
-          [&platform, &allocations](
-              const MethodCall<EncodableValue>& call,
-              std::unique_ptr<MethodResult<EncodableValue>> result) {
-            lq_test::g_allocations_left = allocations;
+          [&platform](const MethodCall<EncodableValue>& call,
+                      std::unique_ptr<MethodResult<EncodableValue>> result) {
             lanternquill::HandleInputMethodCall(call, std::move(result),
                                                 platform);
           });
 
-  int dropped_replies = 0;
+  int runs = 0;
+  int undelivered = 0;
+  int failed_in_channel = 0;
   for (const Case& c : cases) {
     const Bytes message = *codec.EncodeMethodCall(MethodCall<EncodableValue>(
         c.method, std::make_unique<EncodableValue>(c.arguments)));
-    bool memory_ran_out = true;
-    for (allocations = 0; memory_ran_out; ++allocations) {
-      SCOPED_TRACE(std::string(c.method) + " with memory out after " +
-                   std::to_string(allocations) + " allocations");
-      Replies replies;
-      ReplyCallback reply = [&replies](const uint8_t* data, size_t size) {
-        ++replies.count;
-        replies.size = std::min(size, replies.bytes.size());
-        std::copy_n(data, replies.size, replies.bytes.begin());
-      };
-      ::testing::internal::CaptureStderr();
-      lq_test::g_failed_allocations = 0;
-      try {
-        // The engine's C trampoline stops every exception in the same way.
-        messenger.handler_(message.data(), message.size(), std::move(reply));
-      } catch (...) {
-      }
-      lq_test::g_allocations_left = lq_test::kNeverFail;
-      memory_ran_out = lq_test::g_failed_allocations != 0;
-      const std::string written = ::testing::internal::GetCapturedStderr();
+    for (bool once : {true, false}) {
+      bool memory_ran_out = true;
+      for (size_t granted = 0; memory_ran_out; ++granted) {
+        SCOPED_TRACE(std::string(c.method) + ", allocation " +
+                     std::to_string(granted) +
+                     (once ? " fails once" : " fails for good"));
+        const uint64_t responses_before = engine.responses();
+        ::testing::internal::CaptureStderr();
+        lq_test::g_failed_allocations = 0;
+        lq_test::g_fail_once = once;
+        lq_test::g_allocations_left = granted;
+        engine.Deliver(kChannel, message);
+        lq_test::g_allocations_left = lq_test::kNeverFail;
+        memory_ran_out = lq_test::g_failed_allocations != 0;
+        const std::string written = ::testing::internal::GetCapturedStderr();
+        ++runs;
 
-      if (!memory_ran_out) {
-        EXPECT_EQ(replies.count, 1);
-        EXPECT_EQ(replies.last(), c.answer);
-        EXPECT_EQ(written, "");
-      } else if (replies.count == 0) {
-        ++dropped_replies;
-        EXPECT_EQ(written, kUnansweredWarning);
-      } else {
-        EXPECT_EQ(replies.count, 1);
-        EXPECT_TRUE(replies.last() == c.answer ||
-                    replies.last() == failure_answer)
-            << ::testing::PrintToString(replies.last());
-        EXPECT_EQ(written, "");
+        EXPECT_EQ(engine.responses() - responses_before, 1u);
+        EXPECT_EQ(engine.outstanding_references(), 0);
+        const Bytes reply = engine.last_response();
+        if (!memory_ran_out) {
+          EXPECT_EQ(reply, c.answer);
+          EXPECT_EQ(written, "");
+        } else if (written == delivery_line) {
+          ++undelivered;
+          EXPECT_EQ(reply, Bytes{});
+        } else {
+          ++failed_in_channel;
+          EXPECT_EQ(reply, channel_failure);
+          EXPECT_EQ(written, channel_line);
+        }
       }
     }
   }
-  // The moment that matters was reached: an answer that could not be
-  // encoded.
-  EXPECT_GT(dropped_replies, 0);
+  // Both places where memory can run out were reached.
+  EXPECT_GT(undelivered, 0);
+  EXPECT_GT(failed_in_channel, 0);
+  RecordProperty("runs", runs);
 }
 
 }  // namespace

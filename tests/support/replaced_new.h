@@ -13,10 +13,12 @@ namespace lq_test {
 extern size_t g_allocations;
 extern size_t g_allocated_bytes;
 
-// Granted before every further call fails with std::bad_alloc, each failure
-// counted, until it is set back to kNeverFail.
+// Granted before the next call fails with std::bad_alloc, each failure
+// counted. Every further call fails too until it is set back to kNeverFail,
+// or, with g_fail_once, the calls after the one failure succeed.
 constexpr size_t kNeverFail = std::numeric_limits<size_t>::max();
 extern size_t g_allocations_left;
 extern size_t g_failed_allocations;
+extern bool g_fail_once;
 
 }  // namespace lq_test

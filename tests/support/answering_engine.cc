@@ -1,4 +1,6 @@
-#include "tests/bench/answering_engine.h"
+#include "tests/support/answering_engine.h"
+
+#include <algorithm>
 
 // The engine defines its own handle type; here a handle only leads back to
 // the answering engine.
@@ -47,6 +49,13 @@ void AnsweringEngine::Respond(const uint8_t* data, size_t size) {
   ++responses_;
   last_response_size_ = size;
   last_response_first_byte_ = data != nullptr && size != 0 ? data[0] : -1;
+  kept_response_size_ = data != nullptr ? std::min(size, kKeptBytes) : 0;
+  std::copy_n(data, kept_response_size_, kept_response_.begin());
+}
+
+std::vector<uint8_t> AnsweringEngine::last_response() const {
+  return std::vector<uint8_t>(kept_response_.begin(),
+                              kept_response_.begin() + kept_response_size_);
 }
 
 }  // namespace lq_bench
