@@ -496,9 +496,16 @@ def parse_events(lines):
     return events
 
 
+# Windows reports the host's generic VK_SHIFT, VK_CONTROL and VK_MENU to a
+# low-level hook by their left- or right-hand codes (key messages keep the
+# generic one); this Wine reports them as sent. Both compare as generic.
+GENERIC_MODIFIER = {0xA0 + i: 0x10 + i // 2 for i in range(6)}
+
+
 def key_events(events):
     # Released by the message: Wine leaves LLKHF_UP clear on Unicode key-ups.
-    return [(f["vk"], f["scan"], f["msg"] in (WM_KEYUP, WM_SYSKEYUP))
+    return [(GENERIC_MODIFIER.get(f["vk"], f["vk"]), f["scan"],
+             f["msg"] in (WM_KEYUP, WM_SYSKEYUP))
             for kind, f in events
             if kind == "key" and f["flags"] & LLKHF_INJECTED]
 
