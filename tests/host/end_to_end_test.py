@@ -610,14 +610,8 @@ class InputChannelTest(HostTestCase):
             ("requestAccessibility", {"x": 1}, ok_true, [], []),
             ("pressKey", {"keyCode": 0x41, "modifiers": 0x20000 | 0x40000},
              ok_null, press(0x11, 0x10, 0x41), []),
-            ("pressKey", {"keyCode": 0x44, "modifiers": 0x100000}, ok_null,
-             press(0x5B, 0x44), []),
             ("pressKey", {"keyCode": 0x41}, ok_null, press(0x41), []),
             ("mediaKey", {"keyCode": 0xB3}, ok_null, press(0xB3), []),
-            ("gesture", {"gesture": "next_desktop"}, ok_null,
-             press(0x11, 0x5B, 0x27), []),
-            ("gesture", {"gesture": "mission_control"}, ok_null,
-             press(0x5B, 0x09), []),
             ("gesture", {"gesture": "Next_Desktop"}, ok_null, [], []),
             ("pinchZoom", {"scale": 1.5}, ok_null, press(0x11, 0xBB), []),
             ("pinchZoom", {"scale": 0.5}, ok_null, press(0x11, 0xBD), []),
@@ -646,6 +640,13 @@ class InputChannelTest(HostTestCase):
             ("pinchZoom", {}, (0, invalid_args("Missing scale")), [], []),
             ("MouseClick", None, not_implemented, [], []),
             ("", None, not_implemented, [], []),
+            # Last, as on Windows they hide the host from what follows.
+            ("pressKey", {"keyCode": 0x44, "modifiers": 0x100000}, ok_null,
+             press(0x5B, 0x44), []),
+            ("gesture", {"gesture": "next_desktop"}, ok_null,
+             press(0x11, 0x5B, 0x27), []),
+            ("gesture", {"gesture": "mission_control"}, ok_null,
+             press(0x5B, 0x09), []),
         ]
         for method, arguments, reply, keys, mouse in table:
             with self.subTest(method=method, arguments=arguments):
