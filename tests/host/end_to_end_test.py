@@ -196,7 +196,7 @@ class Host:
     on the host's behalf inherit its standard handles and may outlive it, and
     waiting for a pipe to close would wait for them too."""
 
-    def __init__(self, prefix, bundle, args=(), work=None):
+    def __init__(self, prefix, bundle, args=(), work=None, creationflags=0):
         self.work = work or tempfile.mkdtemp(prefix="lq-e2e-",
                                              dir=CONFIG["work"])
         self.trace_path = os.path.join(self.work, "trace.jsonl")
@@ -210,7 +210,7 @@ class Host:
                 extra_env={"LANTERNQUILL_ENGINE_PORT": str(self.port_number),
                            "LANTERNQUILL_ENGINE_TRACE":
                                windows_path(self.trace_path)},
-                stdout=out, stderr=err)
+                stdout=out, stderr=err, creationflags=creationflags)
         self.port = None
         self.stdout = ""
         self.stderr = ""
