@@ -76,3 +76,6 @@ function(lq_add_library name)
   endif()
   add_library(lq::${name} ALIAS lq_${name})
 endfunction()
+
+# lq_find_symbol_lister(<var>), for the checks that read symbol tables.
+include(LqSymbolLister)

@@ -8,7 +8,9 @@ It reports, one line each, and exits 1 when there is any:
 - one of our own C++ sources compiled without /W4, /WX, the static runtime
   or NOMINMAX (without it <windows.h> defines the macros min and max);
 - a link of lanternquill.exe that would embed a second manifest beside the
-  one of lanternquill.rc (the linker's own, or a .manifest source).
+  one of lanternquill.rc (the linker's own, or a .manifest source);
+- a symbol check that would run no program that exists: cl.exe leaves
+  CMake's nm unset, so configure it with CMAKE_NM empty to see this.
 
 Usage: check_msvc_build.py --build DIR --res FILE.res
 """
@@ -19,6 +21,7 @@ import os
 import re
 import shlex
 import struct
+import subprocess
 import sys
 
 # Switches of GCC and Clang that MSVC rejects or reads differently (-Wall is
@@ -31,6 +34,10 @@ CXX_SOURCE = re.compile(r"\.(c|cc|cpp|cxx)$")
 NOMINMAX = re.compile(r"^[/-]DNOMINMAX(=.*)?$")
 RT_MANIFEST = 24
 EXE_NAME = "lanternquill.exe"
+# The test that reads the product's symbol tables, and its switch that names
+# the lister (a program, then its own arguments).
+SYMBOL_CHECK = "product_libraries_carry_no_test_counter"
+LISTER_SWITCH = "-DNM="
 
 
 def msvc_switch(token, name):
@@ -110,6 +117,22 @@ def link_flag_problems(statements):
             if GCC_ONLY.match(token)]
 
 
+def symbol_check_problems(tests):
+    """The problems of the symbol check among `tests` (CTest's JSON list): it
+    must run a lister that exists. Not registered is fine: configure has said
+    so."""
+    problems = []
+    for test in tests:
+        if test.get("name") == SYMBOL_CHECK:
+            lister = next((arg[len(LISTER_SWITCH):].split(";")[0]
+                           for arg in test["command"]
+                           if arg.startswith(LISTER_SWITCH)), "")
+            if not os.path.isfile(lister):
+                problems.append('%s: its lister "%s" is no program' %
+                                (SYMBOL_CHECK, lister))
+    return problems
+
+
 def res_entries(data):
     """(type, name, bytes) of each resource in a .res file, whose entries are
     a header (data and header size, then type and name, each 0xFFFF and a
@@ -163,6 +186,10 @@ def main():
                 for p in compile_problems(e, source_dir, build_dir)]
     problems += link_flag_problems(statements)
     problems += manifest_problems(statements, rc_manifests)
+    tests = subprocess.run(
+        ["ctest", "--test-dir", build_dir, "--show-only=json-v1"],
+        check=True, capture_output=True, text=True).stdout
+    problems += symbol_check_problems(json.loads(tests)["tests"])
     for problem in problems:
         print(problem)
     if problems:

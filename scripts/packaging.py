@@ -460,7 +460,7 @@ def winget_manifests(info, msi, url):
         WINGET_ID + ".yaml": head +
         "DefaultLocale: en-US\nManifestType: version\n" + tail,
         WINGET_ID + ".installer.yaml": head +
-        "InstallerType: wix\nScope: user\nUpgradeBehavior: install\n"
+        "InstallerType: msi\nScope: user\nUpgradeBehavior: install\n"
         "Installers:\n"
         "- Architecture: x64\n"
         "  InstallerUrl: %s\n"

@@ -100,5 +100,18 @@ class ManifestTest(unittest.TestCase):
             check.res_entries(struct.pack("<II", 0, 0))
 
 
+class SymbolCheckTest(unittest.TestCase):
+    def test_needs_a_lister_that_exists_once_registered(self):
+        line = '%s: its lister "%%s" is no program' % check.SYMBOL_CHECK
+        for lister, expected in [(sys.executable + ";/symbols", []),
+                                 ("", [line % ""]),
+                                 ("/no/nm", [line % "/no/nm"])]:
+            with self.subTest(lister=lister):
+                tests = [{"name": "other", "command": ["-DNM="]},
+                         {"name": check.SYMBOL_CHECK,
+                          "command": ["-DNM=" + lister]}]
+                self.assertEqual(check.symbol_check_problems(tests), expected)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -1,4 +1,4 @@
-# cmake -DNM=<nm> -DSYMBOL=<text> -DLIBRARIES=<a;b;...> -P check_symbol_absent.cmake
+# cmake "-DNM=<nm or dumpbin;/symbols>" -DSYMBOL=<text> -DLIBRARIES=<a;b;...> -P check_symbol_absent.cmake
 # Fails when the symbol table of any of the libraries names SYMBOL.
 foreach(library IN LISTS LIBRARIES)
   execute_process(COMMAND ${NM} ${library}

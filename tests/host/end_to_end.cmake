@@ -8,6 +8,7 @@ foreach(tool input_probe window_messages)
   lq_set_warnings(${tool})
   lq_link_static_runtime(${tool})
 endforeach()
+target_link_libraries(input_probe PRIVATE winmm)
 
 # Reads the handle count of a running process for the soak.
 add_executable(handle_count handle_count_win.cc)

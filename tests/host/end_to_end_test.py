@@ -196,7 +196,7 @@ class Host:
     on the host's behalf inherit its standard handles and may outlive it, and
     waiting for a pipe to close would wait for them too."""
 
-    def __init__(self, prefix, bundle, args=(), work=None):
+    def __init__(self, prefix, bundle, args=(), work=None, creationflags=0):
         self.work = work or tempfile.mkdtemp(prefix="lq-e2e-",
                                              dir=CONFIG["work"])
         self.trace_path = os.path.join(self.work, "trace.jsonl")
@@ -210,7 +210,7 @@ class Host:
                 extra_env={"LANTERNQUILL_ENGINE_PORT": str(self.port_number),
                            "LANTERNQUILL_ENGINE_TRACE":
                                windows_path(self.trace_path)},
-                stdout=out, stderr=err)
+                stdout=out, stderr=err, creationflags=creationflags)
         self.port = None
         self.stdout = ""
         self.stderr = ""
@@ -496,9 +496,16 @@ def parse_events(lines):
     return events
 
 
+# Windows reports the host's generic VK_SHIFT, VK_CONTROL and VK_MENU to a
+# low-level hook by their left- or right-hand codes (key messages keep the
+# generic one); this Wine reports them as sent. Both compare as generic.
+GENERIC_MODIFIER = {0xA0 + i: 0x10 + i // 2 for i in range(6)}
+
+
 def key_events(events):
     # Released by the message: Wine leaves LLKHF_UP clear on Unicode key-ups.
-    return [(f["vk"], f["scan"], f["msg"] in (WM_KEYUP, WM_SYSKEYUP))
+    return [(GENERIC_MODIFIER.get(f["vk"], f["vk"]), f["scan"],
+             f["msg"] in (WM_KEYUP, WM_SYSKEYUP))
             for kind, f in events
             if kind == "key" and f["flags"] & LLKHF_INJECTED]
 
@@ -603,14 +610,8 @@ class InputChannelTest(HostTestCase):
             ("requestAccessibility", {"x": 1}, ok_true, [], []),
             ("pressKey", {"keyCode": 0x41, "modifiers": 0x20000 | 0x40000},
              ok_null, press(0x11, 0x10, 0x41), []),
-            ("pressKey", {"keyCode": 0x44, "modifiers": 0x100000}, ok_null,
-             press(0x5B, 0x44), []),
             ("pressKey", {"keyCode": 0x41}, ok_null, press(0x41), []),
             ("mediaKey", {"keyCode": 0xB3}, ok_null, press(0xB3), []),
-            ("gesture", {"gesture": "next_desktop"}, ok_null,
-             press(0x11, 0x5B, 0x27), []),
-            ("gesture", {"gesture": "mission_control"}, ok_null,
-             press(0x5B, 0x09), []),
             ("gesture", {"gesture": "Next_Desktop"}, ok_null, [], []),
             ("pinchZoom", {"scale": 1.5}, ok_null, press(0x11, 0xBB), []),
             ("pinchZoom", {"scale": 0.5}, ok_null, press(0x11, 0xBD), []),
@@ -639,6 +640,13 @@ class InputChannelTest(HostTestCase):
             ("pinchZoom", {}, (0, invalid_args("Missing scale")), [], []),
             ("MouseClick", None, not_implemented, [], []),
             ("", None, not_implemented, [], []),
+            # Last, as on Windows they hide the host from what follows.
+            ("pressKey", {"keyCode": 0x44, "modifiers": 0x100000}, ok_null,
+             press(0x5B, 0x44), []),
+            ("gesture", {"gesture": "next_desktop"}, ok_null,
+             press(0x11, 0x5B, 0x27), []),
+            ("gesture", {"gesture": "mission_control"}, ok_null,
+             press(0x5B, 0x09), []),
         ]
         for method, arguments, reply, keys, mouse in table:
             with self.subTest(method=method, arguments=arguments):

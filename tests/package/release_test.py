@@ -311,7 +311,7 @@ class PackageScriptTest(unittest.TestCase):
                 "PackageVersion: '1.0.0.3'\n")
         tail = "ManifestVersion: 1.6.0\n"
         expected = [
-            head + "InstallerType: wix\nScope: user\n"
+            head + "InstallerType: msi\nScope: user\n"
             "UpgradeBehavior: install\nInstallers:\n- Architecture: x64\n"
             "  InstallerUrl: 'https://downloads.example/lanternquill/1.0.0.3/"
             "Lanternquill-1.0.0.3.msi'\n"

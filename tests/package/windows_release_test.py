@@ -22,6 +22,7 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -49,6 +50,12 @@ PROBE_REPLY = (lq.STATUS_OK, lq.success_bytes(True))
 MSIEXEC_TIMEOUT = 600
 QUERY_TIMEOUT = 60
 HOST_TIMEOUT = 60
+# On a freshly booted Windows msiexec may exit 1618 (another installation in
+# progress) at once: it is tried again after each pause, in seconds.
+MSIEXEC_BUSY_PAUSES = (10, 20, 40, 80)
+# As from the Start menu, with no console to join (AttachConsole) that Restart
+# Manager might take for a console program's; under Wine it has none anyway.
+DETACHED_PROCESS = 0x00000008
 
 
 class Failure(Exception):
@@ -242,9 +249,16 @@ class Machine:
 
     def msiexec(self, step, action, msi, *properties):
         log = os.path.join(self.logs, step + ".log")
-        result = self.run(["msiexec", action, e2e.windows_path(msi), "/qn",
-                           "/l*v", e2e.windows_path(log)] + list(properties),
-                          MSIEXEC_TIMEOUT)
+        busy = 1618 if e2e.DESKTOP else 1618 & 0xFF  # Wine: low eight bits
+        for pause in MSIEXEC_BUSY_PAUSES + (None,):
+            result = self.run(["msiexec", action, e2e.windows_path(msi),
+                               "/qn", "/l*v", e2e.windows_path(log)] +
+                              list(properties), MSIEXEC_TIMEOUT)
+            if result.returncode != busy or pause is None:
+                break
+            print("%s: msiexec exited 1618, another installation is in "
+                  "progress; trying again in %d s" % (step, pause), flush=True)
+            time.sleep(pause)
         if result.returncode != 0:
             raise Failure("%s: msiexec %s %s exited %s (log: %s)" % (
                 step, action, os.path.basename(msi),
@@ -361,7 +375,8 @@ def release_flow(machine, first, second, first_version, second_version):
     expect_installed(machine, "install", first_version)
 
     print("== run the installed host, one input call", flush=True)
-    host = e2e.Host(machine.prefix, machine.install_dir)
+    host = e2e.Host(machine.prefix, machine.install_dir,
+                    creationflags=DETACHED_PROCESS if e2e.DESKTOP else 0)
     try:
         problems = reply_problems(host.connect().call(PROBE_CALL))
         if problems:
