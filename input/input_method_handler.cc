@@ -64,6 +64,18 @@ constexpr char kMissingScale[] = "Missing scale";
 // "mouseClick" has defaults for both keys, so only a value of the wrong kind
 // can be invalid.
 constexpr char kInvalidButtonOrClicks[] = "Invalid button or clicks";
+// Bounds of one call's work. Each operation blocks the UI thread, pauses
+// included, until it has finished: without them one small message could keep
+// the window from answering for years (2^31 clicks at 50 ms each).
+// Stops a click count that would block for more than half a second: larger
+// counts are cut to it. Real use is a double or triple click.
+constexpr std::int32_t kMaxClicks = 10;
+// Stops a text that would block for more than a minute: 3500 pauses of 10 ms
+// take 35 s, and 55 s where every pause lasts Windows' default 15.6 ms timer
+// tick. A longer text is refused before anything is typed.
+constexpr std::size_t kMaxTypedUnits = 3500;
+constexpr char kTextTooLong[] =
+    "Text longer than 3500 UTF-16 units; send it in parts";
 // Only an allocation can fail inside an operation; the call still gets its
 // one answer.
 constexpr char kInputFailed[] = "INPUT_FAILED";
@@ -198,7 +210,7 @@ Reply Dispatch(const flutter::MethodCall<EncodableValue>& call,
       if (button == nullptr || clicks == nullptr) {
         return InvalidArgs(kInvalidButtonOrClicks);
       }
-      ClickMouse(*button, *clicks, platform);
+      ClickMouse(*button, std::min(*clicks, kMaxClicks), platform);
       return kSuccess;
     }
 
@@ -217,6 +229,9 @@ Reply Dispatch(const flutter::MethodCall<EncodableValue>& call,
           RequiredArgument<std::string>(arguments, "text");
       if (text == nullptr) {
         return InvalidArgs(kMissingText);
+      }
+      if (!TypesAtMostUnits(*text, kMaxTypedUnits, platform)) {
+        return InvalidArgs(kTextTooLong);
       }
       TypeText(*text, platform);
       return kSuccess;
