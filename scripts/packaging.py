@@ -50,16 +50,9 @@ STAND_IN_MARKER = re.compile(
 STAND_IN_KINDS = ["simulated engine", "stand-in plugins", "stand-in data"]
 # Both kinds install into the same folder, so neither installs while the
 # other is there: each finds the other (FindRelatedProducts, before the
-# launch conditions) by its upgrade code into this property.
+# launch conditions) by its upgrade code into this property, found only (0x2)
+# from version 0 on (0x100).
 OTHER_KIND_PROPERTY = "LQ_OTHER_KIND_INSTALLED"
-OTHER_KIND_MESSAGES = {
-    False: "A stand-in build of Lanternquill, not for release, is installed "
-           "in the folder this package installs into. Uninstall \"%s\" "
-           "first." % STAND_IN_PRODUCT,
-    True: "Lanternquill is installed in the folder this stand-in build, not "
-          "for release, would install into. Uninstall Lanternquill first.",
-}
-# Find only (0x2), from version 0 on (0x100).
 OTHER_KIND_ATTRIBUTES = 0x102
 # Component GUIDs derive from this and the item's place in the bundle, so a
 # file keeps its component across builds and versions: repairs and upgrades
@@ -125,6 +118,10 @@ LAUNCH_CONDITIONS = [
      "Lanternquill installs into your own profile, under "
      "%LOCALAPPDATA%, where no other user can change it. Install it "
      "without INSTALLDIR, or with a folder under %LOCALAPPDATA%."),
+    ("Installed OR NOT " + OTHER_KIND_PROPERTY,
+     "Another build of Lanternquill is installed in the folder this package "
+     "installs into: a release beside a stand-in not for release, or the "
+     "other way round. Uninstall it first."),
 ]
 # Migrate feature states (0x1) and include the maximum (0x200): wixl's upgrade
 # row excludes the package's own version, so a rebuild of the same version
@@ -298,9 +295,7 @@ def wix_source(folder, info, bundle, icon, base, stand_in=False):
                   SourceFile=os.path.relpath(icon, base))
     ET.SubElement(product, "Property", Id="ARPPRODUCTICON",
                   Value="lanternquill.ico")
-    for condition, message in LAUNCH_CONDITIONS + [
-            ("Installed OR NOT " + OTHER_KIND_PROPERTY,
-             OTHER_KIND_MESSAGES[stand_in])]:
+    for condition, message in LAUNCH_CONDITIONS:
         ET.SubElement(product, "Condition", Message=message).text = condition
     remembered = ET.SubElement(product, "Property", Id=REMEMBERED_PROPERTY)
     ET.SubElement(remembered, "RegistrySearch", Id="RememberedAutostart",
@@ -532,6 +527,11 @@ def winget_manifests(info, msi, url):
     product_code = properties.get("ProductCode", "")
     if not re.fullmatch(r"\{[0-9A-F-]{36}\}", product_code):
         raise BundleError("%s has no product code" % msi)
+    # The manifests name the release's upgrade code: a stand-in's would make
+    # winget take one product for the other.
+    if properties.get("UpgradeCode") != UPGRADE_CODE:
+        raise BundleError("%s is not a release: its upgrade code is %s" %
+                          (msi, properties.get("UpgradeCode")))
     head = ("# Written by scripts/package.\n"
             "PackageIdentifier: %s\nPackageVersion: %s\n" %
             (WINGET_ID, yaml_text(info["version"])))
