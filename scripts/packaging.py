@@ -5,7 +5,8 @@ portable zip.
 The installer's WiX source is generated from the folder itself, so that a UI
 bundle with thousands of files under data/flutter_assets packages the same
 way as the stand-in's three; wixl compiles it, and msibuild then adds what
-wixl cannot express. Standard library only.
+wixl cannot express. A bundle holding a file with a stand-in's marker makes
+a product of its own, whatever the build was told. Standard library only.
 
 Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out MSI
        packaging.py zip --bundle DIR --out ZIP

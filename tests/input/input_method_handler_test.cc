@@ -208,8 +208,7 @@ TEST(InputMethodHandlerTest, MissingOrWronglyTypedArgumentsInjectNothing) {
 }
 
 TEST(InputMethodHandlerTest, CutsClickCountsToTen) {
-  // Eleven first: without the cut the other would record clicks for hours.
-  for (const std::int32_t clicks : {11, 2147483647}) {
+  for (const std::int32_t clicks : {11, 2147483647}) {  // 11 fails fast
     RecordingInputPlatform platform;
     EXPECT_EQ(
         HandleCall("mouseClick", EncodableMap{{"clicks", clicks}}, platform),
@@ -236,12 +235,11 @@ TEST(InputMethodHandlerTest, RefusesTextsOfMoreThan3500UnitsBeforeTyping) {
               answer);
     EXPECT_EQ(platform.calls().size(), answer == kSuccess ? 7000u : 0u);
   }
-  // A million units, refused by the length alone: no conversion needed.
-  RecordingInputPlatform unconvertible;
-  unconvertible.set_conversion_fails(true);
+  RecordingInputPlatform needs_no_conversion;
+  needs_no_conversion.set_conversion_fails(true);
   EXPECT_EQ(
       HandleCall("typeText", EncodableMap{{"text", std::string(1000000, 'a')}},
-                 unconvertible),
+                 needs_no_conversion),
       too_long);
 }
 

@@ -5,8 +5,7 @@ Three packages, each built by scripts/package: "newer" (1.0.0.2, unsigned),
 "real" (the default version with an engine and plugins that carry a vendor's
 signature, a thousand-file UI bundle, signed with PEM files) and "plain" (the
 default version, signed with a PFX). Their naming, stripping and signing are
-checked by release_test.py. All three carry stand-ins: those of "real" are
-copies of ours, given as the real ones and known by their marker.
+checked by release_test.py.
 
 Usage: install_test.py [--work DIR] [TestCase ...]
 """
@@ -225,7 +224,6 @@ class InstallTestCase(HostTestCase):
                                        "Local/Programs/Lanternquill")
         cls.exe_win = "C:\\users\\%s\\AppData\\Local\\Programs\\" \
             "Lanternquill\\lanternquill.exe" % cls.user
-        cls.local = cls.exe_win.split("\\Programs")[0]
 
     def msiexec(self, *args):
         return self.prefix.run(["msiexec"] + list(args) + ["/qn"],
@@ -357,7 +355,7 @@ class RefusalTest(InstallTestCase):
             ("autostart on", ["AUTOSTART=1"], []),
             ("autostart off", ["AUTOSTART=0"], []),
             ("autostart yes", ["AUTOSTART=yes"], ["NOT AUTOSTART"]),
-            ("out of it", ["INSTALLDIR=%s\\..\\A" % self.local],
+            ("out of it", ["INSTALLDIR=%s\\..\\..\\..\\A" % self.exe_win],
              ["Installed OR NOT INSTALLDIR"]),
             ("release installed", ["LQ_OTHER_KIND_INSTALLED=1"],
              ["Installed OR NOT LQ_OTHER"]),
@@ -415,7 +413,7 @@ class UpgradeTest(InstallTestCase):
                 self.assertEqual(self.run_value() is not None, autostart)
 
         # Removed as README says, without the installed build's package:
-        # its product code found by the upgrade code every stand-in shares.
+        # its product code found by the upgrade code every build shares.
         product = {row[0]: row[1] for row in packaging.msi_table(
             PACKAGES["newer"]["msi"], "Property")}["ProductCode"]
         code = packaging.STAND_IN_UPGRADE_CODE

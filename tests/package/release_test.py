@@ -327,9 +327,8 @@ class PackageScriptTest(unittest.TestCase):
         signing = {"LQ_SIGN_CERT": work("ours.pem"),
                    "LQ_SIGN_KEY": work("ours.key"),
                    "LQ_SIGN_PASSWORD": PASSWORD}
-        vendor = {"LQ_ENGINE_DIR": work("vendor"),
-                  "LQ_PLUGINS_DIR": work("vendor"),
-                  "LQ_DATA_DIR": work("vendor", "data")}
+        vendor = dict(LQ_ENGINE_DIR=work("vendor"), LQ_PLUGINS_DIR=work(
+            "vendor"), LQ_DATA_DIR=work("vendor", "data"))
         for name, env, line in [
                 ("cert alone", {"LQ_SIGN_CERT": work("ours.pem")}, together),
                 ("key alone", {"LQ_SIGN_KEY": work("ours.key")}, together),
@@ -339,22 +338,21 @@ class PackageScriptTest(unittest.TestCase):
                 ("stand-ins signed", signing,
                  "package: refusing to sign a package with stand-ins (%s); "
                  "LQ_SIGN_STAND_IN=1 signs it all the same" % STAND_INS),
+                ("release untimestamped", dict(signing, **vendor),
+                 "package: refusing to sign a release without a timestamp "
+                 "server (LQ_SIGN_TIMESTAMP_URL); LQ_SIGN_UNTIMESTAMPED=1 "
+                 "signs it all the same"),
+                ("stand-in data given", {**signing, **vendor, "LQ_DATA_DIR":
+                                         PACKAGE_BUILD + "/stand_in_data"},
+                 "package: refusing to sign a package with stand-ins "
+                 "(stand-in data); LQ_SIGN_STAND_IN=1 signs it all the same"),
                 ("stand-ins released", {"LQ_RELEASE_URL": RELEASE_URL},
                  "package: refusing to write winget manifests for a package "
                  "with stand-ins (%s)" % STAND_INS),
                 ("not verified", dict(signing, LQ_SIGN_STAND_IN="1",
                                       LQ_SIGN_CAFILE=work("other.pem")),
                  "package: the signature of lanternquill.exe does not verify "
-                 "against " + work("other.pem")),
-                ("release untimestamped", dict(signing, **vendor),
-                 "package: refusing to sign a release without a timestamp "
-                 "server (LQ_SIGN_TIMESTAMP_URL); LQ_SIGN_UNTIMESTAMPED=1 "
-                 "signs it all the same"),
-                # Known by the marker in the files, whatever they are given as.
-                ("stand-in data given", {**signing, **vendor, "LQ_DATA_DIR":
-                                         PACKAGE_BUILD + "/stand_in_data"},
-                 "package: refusing to sign a package with stand-ins "
-                 "(stand-in data); LQ_SIGN_STAND_IN=1 signs it all the same")]:
+                 "against " + work("other.pem"))]:
             with self.subTest(name):
                 out = work("packages", "refused")
                 shutil.rmtree(out, ignore_errors=True)

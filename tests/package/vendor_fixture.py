@@ -1,7 +1,4 @@
-"""A vendor's engine and plugins, with their import libraries, and UI data
-under data/, for the tests that build a release: libraries that export what
-the host imports, each function returning 0, so that no such test passes our
-simulator off as the real engine."""
+"""A vendor's engine, plugins and UI data; no copies of our simulator."""
 
 import os
 import re
