@@ -64,6 +64,15 @@ constexpr char kMissingScale[] = "Missing scale";
 // "mouseClick" has defaults for both keys, so only a value of the wrong kind
 // can be invalid.
 constexpr char kInvalidButtonOrClicks[] = "Invalid button or clicks";
+// Only an allocation can fail inside an operation; the call still gets its
+// one answer.
+constexpr char kInputFailed[] = "INPUT_FAILED";
+constexpr char kInputFailedMessage[] = "Input could not be synthesized";
+
+// Zoom steps of "pinchZoom": Ctrl with the plus or minus key.
+constexpr std::int32_t kZoomInKey = VK_OEM_PLUS;
+constexpr std::int32_t kZoomOutKey = VK_OEM_MINUS;
+
 // Bounds of one call's work. Each operation blocks the UI thread, pauses
 // included, until it has finished: without them one small message could keep
 // the window from answering for years (2^31 clicks at 50 ms each).
@@ -76,14 +85,6 @@ constexpr std::int32_t kMaxClicks = 10;
 constexpr std::size_t kMaxTypedUnits = 3500;
 constexpr char kTextTooLong[] =
     "Text longer than 3500 UTF-16 units; send it in parts";
-// Only an allocation can fail inside an operation; the call still gets its
-// one answer.
-constexpr char kInputFailed[] = "INPUT_FAILED";
-constexpr char kInputFailedMessage[] = "Input could not be synthesized";
-
-// Zoom steps of "pinchZoom": Ctrl with the plus or minus key.
-constexpr std::int32_t kZoomInKey = VK_OEM_PLUS;
-constexpr std::int32_t kZoomOutKey = VK_OEM_MINUS;
 
 // The one answer of a call, sent after the operation has finished.
 struct Reply {
