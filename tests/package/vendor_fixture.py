@@ -4,11 +4,10 @@ import os
 import re
 import subprocess
 
-PLUGINS = {"screen_retriever_windows_plugin":
-           ["ScreenRetrieverWindowsPluginCApiRegisterWithRegistrar"],
-           "system_tray_plugin": ["SystemTrayPluginRegisterWithRegistrar"],
-           "window_manager_plugin":
-           ["WindowManagerPluginRegisterWithRegistrar"]}
+PLUGINS = {name: [plugin + "RegisterWithRegistrar"] for name, plugin in [
+    ("screen_retriever_windows_plugin", "ScreenRetrieverWindowsPluginCApi"),
+    ("system_tray_plugin", "SystemTrayPlugin"),
+    ("window_manager_plugin", "WindowManagerPlugin")]}
 
 
 def make_vendor(folder):
