@@ -14,9 +14,12 @@ if(LQ_DATA_DIR)
   set(LQ_BUNDLE_DATA ${LQ_DATA_DIR})
 else()
   set(LQ_BUNDLE_DATA ${CMAKE_BINARY_DIR}/stand_in_data)
+  # The marker of sim/stand_in_marker.h, by which scripts/package knows these
+  # files for stand-ins wherever they are given from.
+  set(marker "Lanternquill stand-in, not for release: stand-in data\n")
   file(WRITE ${LQ_BUNDLE_DATA}/flutter_assets/AssetManifest.json "{}\n")
-  file(WRITE ${LQ_BUNDLE_DATA}/icudtl.dat "stand-in ICU data\n")
-  file(WRITE ${LQ_BUNDLE_DATA}/app.so "stand-in ahead-of-time UI library\n")
+  file(WRITE ${LQ_BUNDLE_DATA}/icudtl.dat "stand-in ICU data\n${marker}")
+  file(WRITE ${LQ_BUNDLE_DATA}/app.so "stand-in ahead-of-time UI library\n${marker}")
 endif()
 
 set(LQ_BUNDLE_BINARIES
@@ -39,34 +42,23 @@ add_custom_target(lanternquill_bundle ALL
   COMMENT "Laying out the bundle in ${LQ_BUNDLE_DIR}"
   VERBATIM)
 
-# What scripts/package reads about this bundle: its version, which of its
+# What scripts/package reads about this bundle: its version, and which of its
 # binaries are built here and so ours to sign and strip (a real engine or
-# plugin is not), and which of its parts are stand-ins, so that such a package
-# is never taken for a release.
+# plugin is not). Which of its files are stand-ins it reads from the files
+# themselves.
 set(LQ_OWN_BINARIES lanternquill.exe)
-set(LQ_STAND_INS)
 if(NOT LQ_ENGINE_DIR)
   list(APPEND LQ_OWN_BINARIES flutter_windows.dll)
-  list(APPEND LQ_STAND_INS "simulated engine")
 endif()
 if(NOT LQ_PLUGINS_DIR)
   list(APPEND LQ_OWN_BINARIES screen_retriever_windows_plugin.dll
     system_tray_plugin.dll window_manager_plugin.dll)
-  list(APPEND LQ_STAND_INS "stand-in plugins")
-endif()
-if(NOT LQ_DATA_DIR)
-  list(APPEND LQ_STAND_INS "stand-in data")
 endif()
 list(JOIN LQ_OWN_BINARIES "\", \"" LQ_OWN_BINARIES_JSON)
-if(LQ_STAND_INS)
-  list(JOIN LQ_STAND_INS "\", \"" LQ_STAND_INS_JSON)
-  set(LQ_STAND_INS_JSON "\"${LQ_STAND_INS_JSON}\"")
-endif()
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/package_info.json CONTENT [[{
   "version": "@LQ_APP_VERSION@",
   "version_text": "@LQ_APP_VERSION_TEXT@",
   "product_version": "@LQ_APP_PRODUCT_VERSION@",
-  "own_binaries": ["@LQ_OWN_BINARIES_JSON@"],
-  "stand_ins": [@LQ_STAND_INS_JSON@]
+  "own_binaries": ["@LQ_OWN_BINARIES_JSON@"]
 }
 ]] @ONLY)

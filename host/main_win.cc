@@ -12,6 +12,13 @@
 
 int APIENTRY wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/,
                       wchar_t* /*command_line*/, int /*show_command*/) {
+  // First of all, before anything can load a library by its bare name (the
+  // console, COM, the engine and the plugins all may): such a load then
+  // searches only our own folder and System32, never the current folder or
+  // PATH, where anyone could have put a library of that name.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_APPLICATION_DIR |
+                             LOAD_LIBRARY_SEARCH_SYSTEM32);
+
   // Diagnostics go to the console of whoever started us; under a debugger
   // without one, open our own.
   if (!::AttachConsole(ATTACH_PARENT_PROCESS) && ::IsDebuggerPresent()) {

@@ -69,6 +69,19 @@ constexpr char kInvalidButtonOrClicks[] = "Invalid button or clicks";
 constexpr std::int32_t kZoomInKey = VK_OEM_PLUS;
 constexpr std::int32_t kZoomOutKey = VK_OEM_MINUS;
 
+// Bounds of one call's work. Each operation blocks the UI thread, pauses
+// included, until it has finished: without them one small message could keep
+// the window from answering for years (2^31 clicks at 50 ms each).
+// Stops a click count that would block for more than half a second: larger
+// counts are cut to it. Real use is a double or triple click.
+constexpr std::int32_t kMaxClicks = 10;
+// Stops a text that would block for more than a minute: 3500 pauses of 10 ms
+// take 35 s, and 55 s where every pause lasts Windows' default 15.6 ms timer
+// tick. A longer text is refused before anything is typed.
+constexpr std::size_t kMaxTypedUnits = 3500;
+constexpr char kTextTooLong[] =
+    "Text longer than 3500 UTF-16 units; send it in parts";
+
 // The one answer of a call, sent after the operation has finished.
 struct Reply {
   enum class Kind { kSuccess, kTrue, kInvalid, kNotImplemented };
@@ -194,7 +207,7 @@ Reply Dispatch(const flutter::MethodCall<EncodableValue>& call,
       if (button == nullptr || clicks == nullptr) {
         return InvalidArgs(kInvalidButtonOrClicks);
       }
-      ClickMouse(*button, *clicks, platform);
+      ClickMouse(*button, std::min(*clicks, kMaxClicks), platform);
       return kSuccess;
     }
 
@@ -213,6 +226,9 @@ Reply Dispatch(const flutter::MethodCall<EncodableValue>& call,
           RequiredArgument<std::string>(arguments, "text");
       if (text == nullptr) {
         return InvalidArgs(kMissingText);
+      }
+      if (!TypesAtMostUnits(*text, kMaxTypedUnits, platform)) {
+        return InvalidArgs(kTextTooLong);
       }
       TypeText(*text, platform);
       return kSuccess;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "input/input_platform.h"
@@ -14,5 +15,10 @@ constexpr DWORD kTypingPauseMilliseconds = 10;
 // whatever the platform's conversion makes of them; a failed conversion types
 // nothing.
 void TypeText(const std::string& text, InputPlatform& platform);
+
+// Whether TypeText would type at most `max_units` UTF-16 units of `text`.
+// Converts only when the UTF-8 length alone cannot tell.
+bool TypesAtMostUnits(const std::string& text, std::size_t max_units,
+                      InputPlatform& platform);
 
 }  // namespace lanternquill

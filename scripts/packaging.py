@@ -5,10 +5,12 @@ portable zip.
 The installer's WiX source is generated from the folder itself, so that a UI
 bundle with thousands of files under data/flutter_assets packages the same
 way as the stand-in's three; wixl compiles it, and msibuild then adds what
-wixl cannot express. Standard library only.
+wixl cannot express. A bundle holding a file with a stand-in's marker makes
+a product of its own, whatever the build was told. Standard library only.
 
 Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out MSI
        packaging.py zip --bundle DIR --out ZIP
+       packaging.py stand-ins --bundle DIR   (prints the stand-ins it holds)
        packaging.py epoch    (prints the time the zips hold)
        packaging.py winget --info package_info.json --msi MSI --url URL
                            --out DIR
@@ -17,6 +19,7 @@ Usage: packaging.py msi --bundle DIR --info package_info.json --icon ICO --out M
 import argparse
 import hashlib
 import json
+import mmap
 import os
 import re
 import shutil
@@ -35,6 +38,23 @@ DESCRIPTION = "Lanternquill remote trackpad and keyboard"
 # Ties every version into one product line, so that a later package replaces
 # the installed one. It must never change.
 UPGRADE_CODE = "{7ED3C85F-C2BF-4BEE-9864-23369B99EA0B}"
+# A package that carries a stand-in is a product of its own: "Installed apps"
+# names it as one, and its upgrade code is its own, so that it never replaces
+# a release and no release replaces it.
+STAND_IN_PRODUCT = "Lanternquill (stand-in, not for release)"
+STAND_IN_UPGRADE_CODE = "{A3D0AAE6-96D9-48B3-8F33-2256EF7133AB}"
+# The text each stand-in the build makes carries, followed by what it stands
+# in for (sim/stand_in_marker.h, host/bundle.cmake), in the order they are
+# named.
+STAND_IN_MARKER = re.compile(
+    rb"Lanternquill stand-in, not for release: ([a-z -]+)")
+STAND_IN_KINDS = ["simulated engine", "stand-in plugins", "stand-in data"]
+# Both kinds install into the same folder, so neither installs while the
+# other is there: each finds the other (FindRelatedProducts, before the
+# launch conditions) by its upgrade code into this property, found only (0x2)
+# from version 0 on (0x100).
+OTHER_KIND_PROPERTY = "LQ_OTHER_KIND_INSTALLED"
+OTHER_KIND_ATTRIBUTES = 0x102
 # Component GUIDs derive from this and the item's place in the bundle, so a
 # file keeps its component across builds and versions: repairs and upgrades
 # then find what an earlier package installed.
@@ -90,6 +110,19 @@ LAUNCH_CONDITIONS = [
      "who will use it (with a deployment tool, in the user's context)."),
     ('NOT AUTOSTART OR AUTOSTART = "0" OR AUTOSTART = "1"',
      "AUTOSTART must be 1 (start Lanternquill at sign-in) or 0 (do not)."),
+    # The Run value starts the installed executable at every sign-in: in a
+    # folder that other users may write to (one under C:\ inherits that
+    # right), any of them could replace it. The profile's folders are the
+    # user's alone; ".." could climb out of them.
+    ('Installed OR NOT INSTALLDIR OR (INSTALLDIR ~<< LocalAppDataFolder AND '
+     'NOT INSTALLDIR >< "..")',
+     "Lanternquill installs into your own profile, under "
+     "%LOCALAPPDATA%, where no other user can change it. Install it "
+     "without INSTALLDIR, or with a folder under %LOCALAPPDATA%."),
+    ("Installed OR NOT " + OTHER_KIND_PROPERTY,
+     "Another build of Lanternquill is installed in the folder this package "
+     "installs into: a release beside a stand-in not for release, or the "
+     "other way round. Uninstall it first."),
 ]
 # Migrate feature states (0x1) and include the maximum (0x200): wixl's upgrade
 # row excludes the package's own version, so a rebuild of the same version
@@ -169,6 +202,30 @@ def check_name(rel, name):
         raise BundleError("%r holds \"$(\", which wixl would expand" % rel)
 
 
+def find_stand_ins(bundle):
+    """The stand-ins whose marker a file under bundle carries, named in the
+    order of STAND_IN_KINDS (others after them)."""
+    found = set()
+    for folder, _, files in os.walk(bundle):
+        for name in files:
+            with open(os.path.join(folder, name), "rb") as f:
+                if os.fstat(f.fileno()).st_size == 0:
+                    continue
+                with mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ) as m:
+                    found.update(match.group(1).decode() for match in
+                                 STAND_IN_MARKER.finditer(m))
+    return sorted(found, key=lambda kind: (
+        STAND_IN_KINDS.index(kind) if kind in STAND_IN_KINDS
+        else len(STAND_IN_KINDS), kind))
+
+
+def identity(stand_in):
+    """(product name, upgrade code, the other kind's upgrade code)."""
+    if stand_in:
+        return STAND_IN_PRODUCT, STAND_IN_UPGRADE_CODE, UPGRADE_CODE
+    return PRODUCT, UPGRADE_CODE, STAND_IN_UPGRADE_CODE
+
+
 def item_uuid(kind, rel):
     return uuid.uuid5(COMPONENT_NAMESPACE, kind + ":" + rel)
 
@@ -219,16 +276,17 @@ def product_version(info):
     return version
 
 
-def wix_source(folder, info, bundle, icon, base):
+def wix_source(folder, info, bundle, icon, base, stand_in=False):
     """The WiX document of the package for the bundle folder read above."""
+    name, upgrade_code, _ = identity(stand_in)
     wix = ET.Element("Wix", xmlns="http://schemas.microsoft.com/wix/2006/wi")
     product = ET.SubElement(
-        wix, "Product", Id="*", Name=PRODUCT, Language="1033",
+        wix, "Product", Id="*", Name=name, Language="1033",
         Version=product_version(info), Manufacturer=PRODUCT,
-        UpgradeCode=UPGRADE_CODE)
+        UpgradeCode=upgrade_code)
     ET.SubElement(product, "Package", InstallerVersion="500",
                   Compressed="yes", InstallScope="perUser",
-                  Description="%s %s" % (PRODUCT, info["version_text"]),
+                  Description="%s %s" % (name, info["version_text"]),
                   Manufacturer=PRODUCT)
     ET.SubElement(product, "Media", Id="1", Cabinet="lanternquill.cab",
                   EmbedCab="yes")
@@ -303,7 +361,8 @@ def quote(text):
     return "'%s'" % text.replace("'", "''")
 
 
-def set_what_wixl_cannot(msi, version):
+def set_what_wixl_cannot(msi, version, stand_in):
+    _, upgrade_code, other_code = identity(stand_in)
     queries = [
         "UPDATE `Component` SET `Condition` = '%s' WHERE `Component` = "
         "'Autostart'" % AUTOSTART_CONDITION.replace("'", "''"),
@@ -312,8 +371,16 @@ def set_what_wixl_cannot(msi, version):
         "'WIX_UPGRADE_DETECTED'",
         "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, "
         "`ActionProperty`) VALUES ('%s', '%s', %d, 'WIX_UPGRADE_DETECTED')" %
-        (UPGRADE_CODE, version, UPGRADE_ATTRIBUTES),
+        (upgrade_code, version, UPGRADE_ATTRIBUTES),
+        "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `Attributes`, "
+        "`ActionProperty`) VALUES ('%s', '0.0.0', %d, '%s')" %
+        (other_code, OTHER_KIND_ATTRIBUTES, OTHER_KIND_PROPERTY),
     ]
+    # A found product's property must be secure to reach the installation.
+    secure = {row[0]: row[1] for row in msi_table(msi, "Property")}[
+        "SecureCustomProperties"] + ";" + OTHER_KIND_PROPERTY
+    queries.append("UPDATE `Property` SET `Value` = %s WHERE `Property` = "
+                   "'SecureCustomProperties'" % quote(secure))
     for action, kind, source, target, condition, sequence in \
             AUTOSTART_ACTIONS:
         queries.append(
@@ -331,8 +398,10 @@ def set_what_wixl_cannot(msi, version):
     # msibuild has exited 0 after a query failed; read the result back.
     conditions = {row[0]: row[4] for row in msi_table(msi, "Component")}
     upgrades = {row[6]: row for row in msi_table(msi, "Upgrade")}
-    expected = [UPGRADE_CODE, "", version, "", str(UPGRADE_ATTRIBUTES), "",
+    expected = [upgrade_code, "", version, "", str(UPGRADE_ATTRIBUTES), "",
                 "WIX_UPGRADE_DETECTED"]
+    other = [other_code, "0.0.0", "", "", str(OTHER_KIND_ATTRIBUTES), "",
+             OTHER_KIND_PROPERTY]
     ours = [row[0] for row in AUTOSTART_ACTIONS]
     actions = sorted(row[:4] for row in msi_table(msi, "CustomAction")
                      if row[0] in ours)
@@ -340,12 +409,15 @@ def set_what_wixl_cannot(msi, version):
                         if row[0] in ours) for table in SEQUENCES]
     if conditions.get("Autostart") != AUTOSTART_CONDITION or \
             upgrades.get("WIX_UPGRADE_DETECTED") != expected or \
+            upgrades.get(OTHER_KIND_PROPERTY) != other or \
+            {row[0]: row[1] for row in msi_table(msi, "Property")}[
+                "SecureCustomProperties"] != secure or \
             actions != sorted([a, str(k), s, t]
                               for a, k, s, t, _, _ in AUTOSTART_ACTIONS) or \
             sequences != [sorted([a, c, str(n)] for a, _, _, _, c, n in
                                  AUTOSTART_ACTIONS)] * len(SEQUENCES):
         raise BundleError("msibuild did not set the autostart condition, "
-                          "the upgrade row and the autostart actions of %s" %
+                          "the upgrade rows and the autostart actions of %s" %
                           msi)
 
 
@@ -355,6 +427,9 @@ def build_msi(bundle, info, icon, out):
         raise BundleError("%s holds no %s" % (bundle, EXECUTABLE))
     check_installer_names(folder)
     version = product_version(info)
+    # Read from the files themselves: whatever the build was told, a stand-in
+    # never gets a release's name and upgrade code.
+    stand_in = bool(find_stand_ins(bundle))
     out_dir = os.path.dirname(os.path.abspath(out))
     # Built beside the output and moved into place whole, so a failed run
     # never leaves a package under the final name.
@@ -364,12 +439,13 @@ def build_msi(bundle, info, icon, out):
         source = os.path.join(work, "lanternquill.wxs")
         with open(source, "w", encoding="utf-8") as f:
             f.write(wix_source(folder, info, os.path.abspath(bundle),
-                               os.path.join(work, "lanternquill.ico"), work))
+                               os.path.join(work, "lanternquill.ico"), work,
+                               stand_in))
         msi = os.path.join(work, "package.msi")
         # An x64 package: Windows refuses it on a 32-bit system, and its
         # components are 64-bit ones (Win64), as the program is.
         subprocess.run(["wixl", "-a", "x64", "-o", msi, source], check=True)
-        set_what_wixl_cannot(msi, version)
+        set_what_wixl_cannot(msi, version, stand_in)
         os.replace(msi, out)
 
 
@@ -452,6 +528,11 @@ def winget_manifests(info, msi, url):
     product_code = properties.get("ProductCode", "")
     if not re.fullmatch(r"\{[0-9A-F-]{36}\}", product_code):
         raise BundleError("%s has no product code" % msi)
+    # The manifests name the release's upgrade code: a stand-in's would make
+    # winget take one product for the other.
+    if properties.get("UpgradeCode") != UPGRADE_CODE:
+        raise BundleError("%s is not a release: its upgrade code is %s" %
+                          (msi, properties.get("UpgradeCode")))
     head = ("# Written by scripts/package.\n"
             "PackageIdentifier: %s\nPackageVersion: %s\n" %
             (WINGET_ID, yaml_text(info["version"])))
@@ -491,7 +572,7 @@ def write_winget(info, msi, url, out_dir):
 def main():
     parser = argparse.ArgumentParser()
     needs = {"msi": ["bundle", "info", "icon", "out"],
-             "zip": ["bundle", "out"], "epoch": [],
+             "zip": ["bundle", "out"], "epoch": [], "stand-ins": ["bundle"],
              "winget": ["info", "msi", "url", "out"]}
     parser.add_argument("kind", choices=sorted(needs))
     for option in ("bundle", "info", "icon", "msi", "url", "out"):
@@ -503,6 +584,9 @@ def main():
     try:
         if args.kind == "epoch":
             print(source_date_epoch())
+            return
+        if args.kind == "stand-ins":
+            print(", ".join(find_stand_ins(args.bundle)))
             return
         if args.kind == "winget":
             with open(args.info, encoding="utf-8") as f:

@@ -13,10 +13,15 @@
 #include "sim/engine/platform.h"
 #include "sim/engine/simulated_engine.h"
 #include "sim/engine/simulated_engine_hooks.h"
+#include "sim/stand_in_marker.h"
 
 using lanternquill::sim::EngineTrace;
 using lanternquill::sim::TraceCall;
 using lanternquill::sim::TraceLine;
+
+// Exported, so that no linker drops it and no stripping removes it.
+extern "C" FLUTTER_EXPORT const char LanternquillStandIn[] =
+    LANTERNQUILL_STAND_IN_MARKER "simulated engine";
 
 namespace {
 

@@ -130,6 +130,42 @@ TEST(InputMethodHandlerTest, UnlistedMethodNamesAreNotImplemented) {
   }
 }
 
+TEST(InputMethodHandlerTest, CutsClickCountsToTen) {
+  for (const std::int32_t clicks : {11, 2147483647}) {  // 11 fails fast
+    RecordingInputPlatform platform;
+    EXPECT_EQ(
+        HandleCall("mouseClick", EncodableMap{{"clicks", clicks}}, platform),
+        kSuccess);
+    ASSERT_EQ(platform.DescribeCalls().size(), 19u);  // 10 clicks, 9 pauses
+  }
+}
+
+TEST(InputMethodHandlerTest, RefusesTextsOfMoreThan3500UnitsBeforeTyping) {
+  const std::string too_long =
+      InvalidArgs("Text longer than 3500 UTF-16 units; send it in parts");
+  std::string euros;  // 3500 units of three bytes each
+  for (int i = 0; i < 3500; ++i) {
+    euros += "\xE2\x82\xAC";
+  }
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string(3500, 'a'), kSuccess},
+      {std::string(3501, 'a'), too_long},
+      {euros, kSuccess},
+      {euros + "\xE2\x82\xAC", too_long}};
+  for (const auto& [text, answer] : cases) {
+    RecordingInputPlatform platform;
+    EXPECT_EQ(HandleCall("typeText", EncodableMap{{"text", text}}, platform),
+              answer);
+    EXPECT_EQ(platform.calls().size(), answer == kSuccess ? 7000u : 0u);
+  }
+  RecordingInputPlatform needs_no_conversion;
+  needs_no_conversion.set_conversion_fails(true);
+  EXPECT_EQ(
+      HandleCall("typeText", EncodableMap{{"text", std::string(1000000, 'a')}},
+                 needs_no_conversion),
+      too_long);
+}
+
 // Absent arguments, arguments that are no map, and a map whose only key is
 // the int32 1.
 std::vector<std::optional<EncodableValue>> ArgumentsWithoutAMap() {

@@ -40,6 +40,7 @@ RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 # msiexec's 1603 (the install failed), as an exit status keeps it: its low
 # byte.
 REFUSED = 1603 & 0xFF
+STAND_IN = "Lanternquill (stand-in, not for release)"
 REFUSALS = {condition: message
             for condition, message in packaging.LAUNCH_CONDITIONS}
 
@@ -113,7 +114,8 @@ def setUpModule():
                              "LQ_DATA_DIR": work("ui"),
                              "LQ_SIGN_CERT": work("ours.pem"),
                              "LQ_SIGN_KEY": work("ours.key"),
-                             "LQ_SIGN_CAFILE": work("ours.pem")}),
+                             "LQ_SIGN_CAFILE": work("ours.pem"),
+                             "LQ_SIGN_STAND_IN": "1"}),
         ("plain", "1.0.0.1", {"LQ_SIGN_PFX": work("ours.pfx"),
                               "LQ_SIGN_PASSWORD": "pass word",
                               "LQ_SIGN_STAND_IN": "1",
@@ -259,7 +261,7 @@ class InstallTestCase(HostTestCase):
                 self.registry("HKLM\\Software\\Microsoft\\Windows\\"
                               "CurrentVersion\\Installer\\UserData").items()
                 if k.endswith("\\InstallProperties") and
-                v.get("DisplayName") == "Lanternquill"]
+                v.get("DisplayName") == STAND_IN]
 
     def assertInstalled(self, package, version):
         """Exactly the package's files, and one entry of its version."""
@@ -306,7 +308,7 @@ class InstallTest(InstallTestCase):
         self.assertEqual(self.run_value(), '"%s"' % self.exe_win)
         [icon] = [v["ProductIcon"] for v in self.registry(
             "HKCU\\Software\\Microsoft\\Installer\\Products").values()
-            if v.get("ProductName") == "Lanternquill"]
+            if v.get("ProductName") == STAND_IN]
         with open(os.path.join(self.drive, *icon[3:].split("\\")), "rb") as f:
             self.assertEqual(digest(f.read()), tree(
                 os.path.join(ROOT, "resources"))["app_icon.ico"])
@@ -353,6 +355,10 @@ class RefusalTest(InstallTestCase):
             ("autostart on", ["AUTOSTART=1"], []),
             ("autostart off", ["AUTOSTART=0"], []),
             ("autostart yes", ["AUTOSTART=yes"], ["NOT AUTOSTART"]),
+            ("out of it", ["INSTALLDIR=%s\\..\\..\\..\\A" % self.exe_win],
+             ["Installed OR NOT INSTALLDIR"]),
+            ("release installed", ["LQ_OTHER_KIND_INSTALLED=1"],
+             ["Installed OR NOT LQ_OTHER"]),
         ]
         for name, properties, refusals in table:
             with self.subTest(name):
@@ -365,13 +371,13 @@ class RefusalTest(InstallTestCase):
         # And as msiexec runs them: refused, nothing installed, nothing
         # registered for anyone.
         before = paths(self.drive)
-        for args in (["ALLUSERS=1"], ["AUTOSTART=yes"]):
+        for args in (["ALLUSERS=1"], ["AUTOSTART=yes"], ["INSTALLDIR=C:\\A"]):
             with self.subTest(args=args):
                 self.assertEqual(self.msiexec("/i", package, *args), REFUSED)
                 self.assertEqual(paths(self.drive) - before, set())
                 self.assertEqual(self.products(), [])
                 self.assertEqual(self.installer(
-                    "related", packaging.UPGRADE_CODE), [])
+                    "related", packaging.STAND_IN_UPGRADE_CODE), [])
 
 
 class UpgradeTest(InstallTestCase):
@@ -410,14 +416,13 @@ class UpgradeTest(InstallTestCase):
         # its product code found by the upgrade code every build shares.
         product = {row[0]: row[1] for row in packaging.msi_table(
             PACKAGES["newer"]["msi"], "Property")}["ProductCode"]
-        self.assertEqual(self.installer("related", packaging.UPGRADE_CODE),
-                         [product])
+        code = packaging.STAND_IN_UPGRADE_CODE
+        self.assertEqual(self.installer("related", code), [product])
         self.assertEqual(self.msiexec("/x", product), 0)
         self.assertEqual(eventually(lambda: os.path.exists(self.install_dir),
                                     lambda exists: not exists), False)
         self.assertEqual(self.products(), [])
-        self.assertEqual(self.installer("related", packaging.UPGRADE_CODE),
-                         [])
+        self.assertEqual(self.installer("related", code), [])
 
 
 def main():

@@ -25,6 +25,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 
 import packaging  # noqa: E402
+from vendor_fixture import make_vendor  # noqa: E402
 
 WORK = []
 PACKAGE_BUILD = os.path.join(ROOT, "build", "package-windows")
@@ -149,22 +150,10 @@ def unpack(name):
 
 
 def prepare_real_inputs():
-    """A vendor's engine and plugins (the stand-ins, stripped as a vendor
-    ships them, with their import libraries) and UI data."""
+    """A vendor's engine, plugins and UI data (vendor_fixture.py)."""
     vendor = work("vendor")
     shutil.rmtree(vendor, ignore_errors=True)
-    os.makedirs(os.path.join(vendor, "data", "flutter_assets"))
-    for name in ["flutter_windows.dll"] + PLUGINS:
-        subprocess.run(["x86_64-w64-mingw32-objcopy", "--strip-all",
-                        os.path.join(PACKAGE_BUILD, "bundle", name),
-                        os.path.join(vendor, name)], check=True)
-    for folder in ("sim/engine", "sim/plugins"):
-        for name in os.listdir(os.path.join(PACKAGE_BUILD, folder)):
-            if name.endswith(".dll.a"):
-                shutil.copy(os.path.join(PACKAGE_BUILD, folder, name), vendor)
-    for name in ("icudtl.dat", "app.so", "flutter_assets/AssetManifest.json"):
-        with open(os.path.join(vendor, "data", name), "w") as f:
-            f.write("real " + name)
+    make_vendor(vendor)
     return vendor
 
 
@@ -338,6 +327,8 @@ class PackageScriptTest(unittest.TestCase):
         signing = {"LQ_SIGN_CERT": work("ours.pem"),
                    "LQ_SIGN_KEY": work("ours.key"),
                    "LQ_SIGN_PASSWORD": PASSWORD}
+        vendor = dict(LQ_ENGINE_DIR=work("vendor"), LQ_PLUGINS_DIR=work(
+            "vendor"), LQ_DATA_DIR=work("vendor", "data"))
         for name, env, line in [
                 ("cert alone", {"LQ_SIGN_CERT": work("ours.pem")}, together),
                 ("key alone", {"LQ_SIGN_KEY": work("ours.key")}, together),
@@ -347,6 +338,14 @@ class PackageScriptTest(unittest.TestCase):
                 ("stand-ins signed", signing,
                  "package: refusing to sign a package with stand-ins (%s); "
                  "LQ_SIGN_STAND_IN=1 signs it all the same" % STAND_INS),
+                ("release untimestamped", dict(signing, **vendor),
+                 "package: refusing to sign a release without a timestamp "
+                 "server (LQ_SIGN_TIMESTAMP_URL); LQ_SIGN_UNTIMESTAMPED=1 "
+                 "signs it all the same"),
+                ("stand-in data given", {**signing, **vendor, "LQ_DATA_DIR":
+                                         PACKAGE_BUILD + "/stand_in_data"},
+                 "package: refusing to sign a package with stand-ins "
+                 "(stand-in data); LQ_SIGN_STAND_IN=1 signs it all the same"),
                 ("stand-ins released", {"LQ_RELEASE_URL": RELEASE_URL},
                  "package: refusing to write winget manifests for a package "
                  "with stand-ins (%s)" % STAND_INS),
