@@ -31,6 +31,7 @@ sys.path.insert(0, os.path.join(ROOT, "scripts"))
 
 import end_to_end_test as e2e  # noqa: E402
 import lanternquill_port as lq  # noqa: E402
+import packaging  # noqa: E402
 
 RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 UNINSTALL_KEYS = (
@@ -43,7 +44,9 @@ USER_DATA_KEY = ("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\"
                  "Installer\\UserData")
 # The product as Windows Installer itself knows it for this user.
 USER_PRODUCTS_KEY = "HKCU\\Software\\Microsoft\\Installer\\Products"
-NAME = "Lanternquill"
+NAME = packaging.PRODUCT
+# How "Installed apps" names a release and a package built with stand-ins.
+PRODUCT_NAMES = (packaging.PRODUCT, packaging.STAND_IN_PRODUCT)
 PROBE_CALL = "checkAccessibility"
 PROBE_REPLY = (lq.STATUS_OK, lq.success_bytes(True))
 # Per process; a step as a whole has the CI step's limit on top.
@@ -274,8 +277,8 @@ class Machine:
         return parse_reg_query(result.stdout.decode("utf-8", "replace"))
 
     def installed_apps(self):
-        """("where", version) of each "Installed apps" entry named
-        Lanternquill. Each user's product data is read on its own: another
+        """("where", version) of each "Installed apps" entry of a release
+        or a stand-in package. Each user's product data is read on its own: another
         user's key may be closed to this one."""
         keys = list(UNINSTALL_KEYS)
         users = self.run(["reg", "query", USER_DATA_KEY], QUERY_TIMEOUT)
@@ -287,10 +290,10 @@ class Machine:
         entries = []
         for key in keys:
             for path, values in sorted(self.registry(key).items()):
-                if values.get("DisplayName") == NAME:
+                if values.get("DisplayName") in PRODUCT_NAMES:
                     entries.append((path, values.get("DisplayVersion", "")))
         for path, values in sorted(self.registry(USER_PRODUCTS_KEY).items()):
-            if values.get("ProductName") == NAME:
+            if values.get("ProductName") in PRODUCT_NAMES:
                 entries.append((path, "unknown"))
         return entries
 
