@@ -4,7 +4,7 @@
 # inject real input, so they never run at the same time.
 foreach(tool input_probe window_messages)
   add_executable(${tool} ${tool}_win.cc)
-  target_include_directories(${tool} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${tool} PRIVATE lq::json_string)
   lq_set_warnings(${tool})
   lq_link_static_runtime(${tool})
 endforeach()
