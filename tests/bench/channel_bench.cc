@@ -27,7 +27,7 @@
 #include "messaging/method_call.h"
 #include "messaging/method_channel.h"
 #include "tests/bench/bench_payloads.h"
-#include "tests/support/answering_engine.h"
+#include "tests/support/engine_double.h"
 #include "tests/support/replaced_new.h"
 
 namespace {
@@ -52,7 +52,7 @@ class AllocationCount {
 };
 
 void ChannelCall(benchmark::State& state, std::vector<uint8_t> message) {
-  lq_bench::AnsweringEngine engine;
+  lq_test::EngineDouble engine({/*record_calls=*/false});
   {
     flutter::BinaryMessengerImpl messenger(engine.messenger());
     lanternquill::NullInputPlatform platform;

@@ -1,4 +1,4 @@
-// The whole channel path on arbitrary message bytes: the recording engine
+// The whole channel path on arbitrary message bytes: the engine double
 // delivers each message to the callback that BinaryMessengerImpl registered
 // for the input channel's MethodChannel, whose handler is the input
 // dispatcher. Every message gets exactly one response through the engine,
@@ -20,7 +20,7 @@
 #include "messaging/method_call.h"
 #include "messaging/method_channel.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/messaging/recording_engine.h"
+#include "tests/support/engine_double.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ std::vector<uint8_t> DirectReply(const uint8_t* data, size_t size) {
   return reply;
 }
 
-size_t CallsTo(const lq_test::RecordingEngine& engine, const char* function) {
+size_t CallsTo(const lq_test::EngineDouble& engine, const char* function) {
   return engine.calls_to(function).size();
 }
 
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  lq_test::RecordingEngine engine;
+  lq_test::EngineDouble engine;
   flutter::BinaryMessengerImpl messenger(engine.messenger());
   lq_fuzz::BoundedInputPlatform platform;
   {

@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "tests/messaging/recording_engine.h"
+#include "tests/support/engine_double.h"
 
 namespace flutter {
 namespace {
 
+using lq_test::EngineDouble;
 using lq_test::RecordedCall;
-using lq_test::RecordingEngine;
 
 constexpr char kAddRef[] = "FlutterDesktopMessengerAddRef";
 constexpr char kIsAvailable[] = "FlutterDesktopMessengerIsAvailable";
@@ -78,7 +78,7 @@ class BinaryMessengerImplTest : public ::testing::Test {
         });
   }
 
-  RecordingEngine engine_;
+  EngineDouble engine_;
   BinaryMessengerImpl messenger_{engine_.messenger()};
   std::vector<ReplyCallback> kept_;
   const std::vector<uint8_t> message_{1, 2, 3};
@@ -177,7 +177,7 @@ TEST_F(BinaryMessengerImplTest,
   for (bool accepted : {true, false}) {
     SCOPED_TRACE(accepted ? "accepted" : "refused");
     engine_.ClearCalls();
-    engine_.set_send_with_reply_accepted(accepted);
+    engine_.answers().send_with_reply_accepted = accepted;
     bool freed = false;
     std::vector<std::vector<uint8_t>> replies;
     auto probe = std::make_shared<DestroyProbe>();
@@ -261,7 +261,7 @@ TEST_F(BinaryMessengerImplTest, TheLockTokenIsUnlockedOnlyWhenThereIsOne) {
   RegisterKeepingHandler("ch");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    engine_.set_lock_token(c.token);
+    engine_.answers().lock_token = c.token;
     const FlutterDesktopMessageResponseHandle* handle =
         engine_.Deliver("ch", message_);
     engine_.ClearCalls();
@@ -329,7 +329,7 @@ TEST_F(BinaryMessengerImplTest,
   const FlutterDesktopMessageResponseHandle* handle =
       engine_.Deliver("ch", message_);
   engine_.ClearCalls();
-  engine_.set_available(false);
+  engine_.answers().available = false;
 
   testing::internal::CaptureStderr();
   kept_.back()(message_.data(), message_.size());
@@ -341,7 +341,7 @@ TEST_F(BinaryMessengerImplTest,
                                        Call(kUnlock, m)}));
 
   // The dropped reply left the response handle unused.
-  engine_.set_available(true);
+  engine_.answers().available = true;
   kept_.back()(nullptr, 0);
   EXPECT_EQ(engine_.calls_to(kSendResponse),
             std::vector<RecordedCall>{ResponseCall(m, handle, std::nullopt)});
@@ -382,7 +382,7 @@ TEST_F(BinaryMessengerImplTest, ADroppedReplyIsReleasedAsTheTrampolineReturns) {
     // The trampoline's own share outlives the handler's.
     EXPECT_EQ(references_after_drop, 1);
     EXPECT_EQ(engine_.outstanding_references(), 0);
-    EXPECT_EQ(engine_.function_names().back(), kRelease);
+    EXPECT_EQ(engine_.calls().back().function, kRelease);
     EXPECT_EQ(engine_.calls_to(kSendResponse).size(), replied ? 1u : 0u);
   }
 }
@@ -414,7 +414,7 @@ TEST_F(BinaryMessengerImplTest, AnExceptionFromAHandlerStopsAtTheTrampoline) {
 }
 
 TEST(BinaryMessengerImplLifetimeTest, DestroyingTheMessengerMakesNoEngineCall) {
-  RecordingEngine engine;
+  EngineDouble engine;
   auto messenger = std::make_unique<BinaryMessengerImpl>(engine.messenger());
   int destroyed = 0;
   for (const char* channel : {"a", "b"}) {

@@ -16,7 +16,7 @@
 #include "messaging/binary_messenger_impl.h"
 #include "messaging/method_call.h"
 #include "messaging/method_channel.h"
-#include "tests/support/answering_engine.h"
+#include "tests/support/engine_double.h"
 #include "tests/support/replaced_new.h"
 
 namespace flutter {
@@ -60,7 +60,7 @@ TEST(LowMemoryReplyTest, EveryCallGetsOneReplyWhicheverAllocationFails) {
   const std::string delivery_line =
       "Exception in message delivery: " + what + "\n";
 
-  lq_bench::AnsweringEngine engine;
+  lq_test::EngineDouble engine({/*record_calls=*/false});
   BinaryMessengerImpl messenger(engine.messenger());
   lanternquill::NullInputPlatform platform;
   MethodChannel(&messenger, kChannel, &codec)
