@@ -15,28 +15,17 @@ void AppendEscape(std::string* out, unsigned unit) {
 }
 
 void AppendAscii(std::string* out, char c) {
-  switch (c) {
-    case '"':
-      out->append("\\\"");
-      break;
-    case '\\':
-      out->append("\\\\");
-      break;
-    case '\n':
-      out->append("\\n");
-      break;
-    case '\r':
-      out->append("\\r");
-      break;
-    case '\t':
-      out->append("\\t");
-      break;
-    default:
-      if (static_cast<unsigned char>(c) < 0x20) {
-        AppendEscape(out, static_cast<unsigned char>(c));
-      } else {
-        out->push_back(c);
-      }
+  // The characters JSON escapes with a letter, and their letters.
+  constexpr std::string_view kEscaped = "\"\\\n\r\t";
+  constexpr std::string_view kLetters = "\"\\nrt";
+  const std::size_t escaped = kEscaped.find(c);
+  if (escaped != std::string_view::npos) {
+    out->push_back('\\');
+    out->push_back(kLetters[escaped]);
+  } else if (static_cast<unsigned char>(c) < 0x20) {
+    AppendEscape(out, static_cast<unsigned char>(c));
+  } else {
+    out->push_back(c);
   }
 }
 
