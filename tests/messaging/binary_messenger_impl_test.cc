@@ -18,14 +18,10 @@ namespace {
 using lq_test::EngineDouble;
 using lq_test::RecordedCall;
 
-constexpr char kAddRef[] = "FlutterDesktopMessengerAddRef";
 constexpr char kIsAvailable[] = "FlutterDesktopMessengerIsAvailable";
 constexpr char kLock[] = "FlutterDesktopMessengerLock";
 constexpr char kRelease[] = "FlutterDesktopMessengerRelease";
-constexpr char kSend[] = "FlutterDesktopMessengerSend";
 constexpr char kSendResponse[] = "FlutterDesktopMessengerSendResponse";
-constexpr char kSendWithReply[] = "FlutterDesktopMessengerSendWithReply";
-constexpr char kSetCallback[] = "FlutterDesktopMessengerSetCallback";
 constexpr char kUnlock[] = "FlutterDesktopMessengerUnlock";
 constexpr char kDuplicateResponse[] =
     "Error: Response can be set only once. Ignoring duplicate response.\n";
@@ -51,7 +47,7 @@ RecordedCall SetCallbackCall(FlutterDesktopMessengerRef messenger,
                              const std::string& channel,
                              FlutterDesktopMessageCallback callback,
                              void* user_data) {
-  RecordedCall call = Call(kSetCallback, messenger);
+  RecordedCall call = Call("FlutterDesktopMessengerSetCallback", messenger);
   call.channel = channel;
   call.callback = callback;
   call.user_data = user_data;
@@ -165,7 +161,8 @@ TEST_F(BinaryMessengerImplTest, RemovingAHandlerAlwaysClearsTheEngineCallback) {
 TEST_F(BinaryMessengerImplTest, SendWithoutReplyCallsPlainSend) {
   messenger_.Send("out", message_.data(), message_.size());
 
-  RecordedCall expected = Call(kSend, engine_.messenger());
+  RecordedCall expected =
+      Call("FlutterDesktopMessengerSend", engine_.messenger());
   expected.channel = "out";
   expected.data = message_;
   expected.size = message_.size();
@@ -190,7 +187,8 @@ TEST_F(BinaryMessengerImplTest,
 
     std::vector<RecordedCall> calls = engine_.calls();
     ASSERT_EQ(calls.size(), 1u);
-    RecordedCall expected = Call(kSendWithReply, engine_.messenger());
+    RecordedCall expected =
+        Call("FlutterDesktopMessengerSendWithReply", engine_.messenger());
     expected.channel = "out";
     expected.data = message_;
     expected.size = message_.size();
@@ -242,10 +240,10 @@ TEST_F(BinaryMessengerImplTest, AReplySendsItsBytesUnchangedUnderTheLock) {
 
     FlutterDesktopMessengerRef m = engine_.messenger();
     EXPECT_EQ(engine_.calls(),
-              (std::vector<RecordedCall>{Call(kAddRef, m), Call(kLock, m),
-                                         Call(kIsAvailable, m),
-                                         ResponseCall(m, handle, c.reply),
-                                         Call(kUnlock, m), Call(kRelease, m)}));
+              (std::vector<RecordedCall>{
+                  Call("FlutterDesktopMessengerAddRef", m), Call(kLock, m),
+                  Call(kIsAvailable, m), ResponseCall(m, handle, c.reply),
+                  Call(kUnlock, m), Call(kRelease, m)}));
     EXPECT_EQ(engine_.outstanding_references(), 0);
   }
 }
