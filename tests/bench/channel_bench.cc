@@ -125,20 +125,15 @@ void MsgpackDecode(benchmark::State& state, std::vector<uint8_t> bytes) {
   state.counters["allocs"] = allocations.PerIteration();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Registered as the program starts; the benchmark library's main runs them.
+const bool kRegistered = [] {
   for (const lq_bench::InputCall& call : lq_bench::InputCalls()) {
     benchmark::RegisterBenchmark(("channel/" + call.method).c_str(),
                                  ChannelCall, call.bytes);
     benchmark::RegisterBenchmark(("msgpack/" + call.method).c_str(),
                                  MsgpackDecode, MsgpackCall(call));
   }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+  return true;
+}();
+
+}  // namespace
