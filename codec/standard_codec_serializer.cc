@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -299,34 +300,43 @@ void ReadTypedList(Reader* stream, EncodableValue* out) {
   ReadBlock<std::vector<T>>(count, stream, out);
 }
 
-// Past the nesting limit the rest of the message is given up: the value
-// stays null and every later read fails as a read past the end.
-void RefuseNesting(ByteStreamReader* stream) {
-  WriteDiagnosticLine(kInvalidReadLine);
-  stream->SkipToEnd();
+// The element count of a list or map whose elements hold `kValuesPerElement`
+// values each; nothing, after one failed read, when the nesting limit or the
+// bytes left refuse it. Past the nesting limit the rest of the message is
+// given up: the value stays null and every later read fails as a read past
+// the end.
+template <typename Container, size_t kValuesPerElement, typename Reader>
+std::optional<uint32_t> ReadElementCount(Reader* stream, EncodableValue* out) {
+  if (stream->decode_state().nesting_depth >= kMaxNestingDepth) {
+    WriteDiagnosticLine(kInvalidReadLine);
+    stream->SkipToEnd();
+    return std::nullopt;
+  }
+  const uint32_t count = ReadSizeFrom(stream);
+  if (count > UnpromisedBytes(*stream) / kValuesPerElement) {
+    RefuseRead<Container>(out);
+    return std::nullopt;
+  }
+  return count;
 }
 
 template <typename Reader>
 void ReadList(const StandardCodecSerializer& serializer, Reader* stream,
               EncodableValue* out) {
-  ByteStreamReader::DecodeState& state = stream->decode_state();
-  if (state.nesting_depth >= kMaxNestingDepth) {
-    RefuseNesting(stream);
-    return;
-  }
-  const uint32_t count = ReadSizeFrom(stream);
-  if (count > UnpromisedBytes(*stream)) {
-    RefuseRead<EncodableList>(out);
+  const std::optional<uint32_t> count =
+      ReadElementCount<EncodableList, 1>(stream, out);
+  if (!count) {
     return;
   }
   // The check above bounds the sum of all counts reserved during one decode
   // by the message's size, so the whole count can be reserved at once; the
   // elements then never move while they are read.
   auto& list = out->emplace<EncodableList>();
-  list.reserve(count);
-  state.promised_values += count;
+  list.reserve(*count);
+  ByteStreamReader::DecodeState& state = stream->decode_state();
+  state.promised_values += *count;
   ++state.nesting_depth;
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < *count; ++i) {
     --state.promised_values;
     ReadNested(serializer, stream, &list.emplace_back());
   }
@@ -336,23 +346,19 @@ void ReadList(const StandardCodecSerializer& serializer, Reader* stream,
 template <typename Reader>
 void ReadMap(const StandardCodecSerializer& serializer, Reader* stream,
              EncodableValue* out) {
-  ByteStreamReader::DecodeState& state = stream->decode_state();
-  if (state.nesting_depth >= kMaxNestingDepth) {
-    RefuseNesting(stream);
-    return;
-  }
-  const uint32_t count = ReadSizeFrom(stream);
   // Every entry is a key and a value.
-  if (count > UnpromisedBytes(*stream) / 2) {
-    RefuseRead<EncodableMap>(out);
+  const std::optional<uint32_t> count =
+      ReadElementCount<EncodableMap, 2>(stream, out);
+  if (!count) {
     return;
   }
   // As for lists, the check above bounds what may be reserved.
   EncodableMap::Entries entries;
-  entries.reserve(count);
-  state.promised_values += 2 * static_cast<size_t>(count);
+  entries.reserve(*count);
+  ByteStreamReader::DecodeState& state = stream->decode_state();
+  state.promised_values += 2 * static_cast<size_t>(*count);
   ++state.nesting_depth;
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < *count; ++i) {
     auto& entry = entries.emplace_back();
     --state.promised_values;
     ReadNested(serializer, stream, &entry.first);

@@ -1,9 +1,9 @@
 #include "host/win32_window.h"
 
 #include <cstdint>
-#include <utility>
 
 #include "host/flutter_windows.h"
+#include "host/unique_handles.h"
 #include "host/window_theme.h"
 
 namespace {
@@ -52,40 +52,6 @@ void UnregisterWindowClass() {
   ::UnregisterClassW(kWindowClassName, nullptr);
   GetWindowClassRegistration().registered = false;
 }
-
-// A library loaded by LoadLibrary, freed exactly once.
-class LoadedLibrary {
- public:
-  LoadedLibrary() = default;
-  explicit LoadedLibrary(HMODULE module) : module_(module) {}
-  ~LoadedLibrary() {
-    if (module_ != nullptr) {
-      ::FreeLibrary(module_);
-    }
-  }
-  LoadedLibrary(LoadedLibrary&& other) noexcept : module_(other.release()) {}
-  LoadedLibrary& operator=(LoadedLibrary&& other) noexcept {
-    if (this != &other) {
-      LoadedLibrary(std::move(other)).swap(*this);
-    }
-    return *this;
-  }
-  LoadedLibrary(const LoadedLibrary&) = delete;
-  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-
-  HMODULE get() const { return module_; }
-  HMODULE release() {
-    HMODULE module = module_;
-    module_ = nullptr;
-    return module;
-  }
-  void swap(LoadedLibrary& other) noexcept {
-    std::swap(module_, other.module_);
-  }
-
- private:
-  HMODULE module_ = nullptr;
-};
 
 using EnableNonClientDpiScalingFunction = BOOL(WINAPI*)(HWND);
 
@@ -260,7 +226,7 @@ void Win32Window::OnDestroyed() {}
 
 void Win32Window::EnableNonClientScaling(HWND window) {
   // Looked up at run time: older systems do not have the function.
-  LoadedLibrary user32(::LoadLibraryA("User32.dll"));
+  const lanternquill::LoadedLibrary user32(::LoadLibraryA("User32.dll"));
   if (user32.get() == nullptr) {
     return;
   }

@@ -86,8 +86,18 @@ std::string DescribeCall(const RecordingInputPlatform::Call& call) {
 
 }  // namespace
 
+void RecordingInputPlatform::Spend() {
+  if (++operations_ > options_.operation_limit) {
+    throw OperationLimitReached();
+  }
+}
+
 UINT RecordingInputPlatform::SendInput(UINT count, INPUT* inputs,
                                        int input_size) {
+  Spend();
+  if (!options_.record_calls) {
+    return inputs == nullptr ? 0 : count;
+  }
   Call call{Call::Kind::kSendInput, {}, input_size, 0, {}};
   if (inputs != nullptr) {
     call.records.assign(inputs, inputs + count);
@@ -97,6 +107,7 @@ UINT RecordingInputPlatform::SendInput(UINT count, INPUT* inputs,
 }
 
 BOOL RecordingInputPlatform::GetCursorPos(POINT* point) {
+  Spend();
   if (!cursor_readable_ || point == nullptr) {
     return FALSE;
   }
@@ -105,20 +116,27 @@ BOOL RecordingInputPlatform::GetCursorPos(POINT* point) {
 }
 
 BOOL RecordingInputPlatform::SetCursorPos(int x, int y) {
+  Spend();
   cursor_.x = x;
   cursor_.y = y;
-  calls_.push_back({Call::Kind::kSetCursorPos, {}, 0, 0, cursor_});
+  if (options_.record_calls) {
+    calls_.push_back({Call::Kind::kSetCursorPos, {}, 0, 0, cursor_});
+  }
   return TRUE;
 }
 
 void RecordingInputPlatform::Sleep(DWORD milliseconds) {
-  calls_.push_back({Call::Kind::kSleep, {}, 0, milliseconds, {}});
+  Spend();
+  if (options_.record_calls) {
+    calls_.push_back({Call::Kind::kSleep, {}, 0, milliseconds, {}});
+  }
 }
 
 int RecordingInputPlatform::MultiByteToWideChar(UINT code_page, DWORD flags,
                                                 const char* text, int length,
                                                 WCHAR* output,
                                                 int output_size) {
+  Spend();
   if (conversion_fails_ || code_page != CP_UTF8 || flags != 0) {
     return 0;
   }

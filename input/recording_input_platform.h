@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <exception>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,23 @@ namespace lanternquill {
 // UTF-8 conversion with the Windows behaviour.
 class RecordingInputPlatform : public InputPlatform {
  public:
+  struct Options {
+    // False: no call is kept, and none allocates, for measuring the dispatch
+    // alone; text still converts, so typing walks its units as on the
+    // desktop.
+    bool record_calls = true;
+    // Operations after which every one throws OperationLimitReached, so that
+    // a fuzzer never spends minutes on one input.
+    std::size_t operation_limit = std::numeric_limits<std::size_t>::max();
+  };
+
+  class OperationLimitReached : public std::exception {
+   public:
+    const char* what() const noexcept override {
+      return "input platform operation limit reached";
+    }
+  };
+
   // One platform call that changes the desktop or pauses, in call order.
   struct Call {
     enum class Kind { kSendInput, kSleep, kSetCursorPos };
@@ -24,6 +44,7 @@ class RecordingInputPlatform : public InputPlatform {
   };
 
   RecordingInputPlatform() = default;
+  explicit RecordingInputPlatform(Options options) : options_(options) {}
 
   const std::vector<Call>& calls() const { return calls_; }
   // Every call as one line, every field of every record included, so that
@@ -51,6 +72,11 @@ class RecordingInputPlatform : public InputPlatform {
                           int length, WCHAR* output, int output_size) override;
 
  private:
+  // Counts an operation against the limit.
+  void Spend();
+
+  Options options_;
+  std::size_t operations_ = 0;
   std::vector<Call> calls_;
   POINT cursor_{};
   bool cursor_readable_ = true;

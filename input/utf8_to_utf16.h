@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "input/win32_input_types.h"
 
 namespace lanternquill {
@@ -13,5 +15,10 @@ namespace lanternquill {
 // returns their number. Returns 0 for a bad argument or a buffer too small.
 int ConvertUtf8ToUtf16(const char* text, int length, WCHAR* output,
                        int output_size);
+
+// The character at `bytes[*position]` as the conversion reads it, U+FFFD for
+// an ill-formed sequence; advances `*position` past what it read.
+char32_t DecodeUtf8Character(const unsigned char* bytes, std::size_t size,
+                             std::size_t* position);
 
 }  // namespace lanternquill

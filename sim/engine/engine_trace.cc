@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "codec/diagnostics.h"
+#include "sim/engine/json_string.h"
 #include "sim/engine/platform.h"
 
 namespace lanternquill::sim {
@@ -32,93 +33,7 @@ void AppendUtf8(std::string* out, uint32_t code_point) {
 
 constexpr uint32_t kReplacement = 0xFFFD;
 
-// Length of the valid UTF-8 sequence at the start of `text`, 0 if invalid.
-size_t ValidSequenceLength(std::string_view text) {
-  const auto unit = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
-  const uint8_t lead = unit(0);
-  size_t length = 0;
-  uint32_t minimum = 0;
-  if (lead < 0x80) {
-    return 1;
-  }
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (length > text.size()) {
-    return 0;
-  }
-  uint32_t code_point = lead & (0x7F >> length);
-  for (size_t i = 1; i < length; ++i) {
-    if ((unit(i) & 0xC0) != 0x80) {
-      return 0;
-    }
-    code_point = (code_point << 6) | (unit(i) & 0x3F);
-  }
-  const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
-  if (code_point < minimum || code_point > 0x10FFFF || surrogate) {
-    return 0;
-  }
-  return length;
-}
-
 }  // namespace
-
-void AppendJsonString(std::string* out, std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  out->push_back('"');
-  size_t i = 0;
-  while (i < text.size()) {
-    const char c = text[i];
-    const auto unit = static_cast<uint8_t>(c);
-    if (unit >= 0x80) {
-      const size_t length = ValidSequenceLength(text.substr(i));
-      if (length == 0) {
-        AppendUtf8(out, kReplacement);
-        ++i;
-      } else {
-        out->append(text.substr(i, length));
-        i += length;
-      }
-      continue;
-    }
-    switch (c) {
-      case '"':
-        out->append("\\\"");
-        break;
-      case '\\':
-        out->append("\\\\");
-        break;
-      case '\n':
-        out->append("\\n");
-        break;
-      case '\r':
-        out->append("\\r");
-        break;
-      case '\t':
-        out->append("\\t");
-        break;
-      default:
-        if (unit < 0x20) {
-          out->append("\\u00");
-          out->push_back(kHex[unit >> 4]);
-          out->push_back(kHex[unit & 0xF]);
-        } else {
-          out->push_back(c);
-        }
-    }
-    ++i;
-  }
-  out->push_back('"');
-}
 
 std::string WideToUtf8(const wchar_t* text) {
   std::string out;
@@ -152,19 +67,16 @@ std::string WideToUtf8(const wchar_t* text) {
 }
 
 TraceLine::TraceLine(std::string_view call) {
-  text_ = "{\"call\": ";
-  AppendJsonString(&text_, call);
+  text_ = "{\"call\": " + JsonString(call);
 }
 
 void TraceLine::Key(std::string_view key) {
-  text_.append(", ");
-  AppendJsonString(&text_, key);
-  text_.append(": ");
+  text_.append(", " + JsonString(key) + ": ");
 }
 
 TraceLine& TraceLine::String(std::string_view key, std::string_view value) {
   Key(key);
-  AppendJsonString(&text_, value);
+  text_.append(JsonString(value));
   return *this;
 }
 
@@ -202,11 +114,7 @@ TraceLine& TraceLine::StringList(
     if (i != 0) {
       text_.append(", ");
     }
-    if (values[i]) {
-      AppendJsonString(&text_, *values[i]);
-    } else {
-      text_.append("null");
-    }
+    text_.append(values[i] ? JsonString(*values[i]) : "null");
   }
   text_.push_back(']');
   return *this;

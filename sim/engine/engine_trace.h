@@ -14,10 +14,6 @@
 
 namespace lanternquill::sim {
 
-// Appends `text` as a quoted JSON string. Bytes that are not valid UTF-8
-// become U+FFFD so that the line stays valid JSON whatever the host passed.
-void AppendJsonString(std::string* out, std::string_view text);
-
 // Converts a NUL-terminated wide string (UTF-16 where wchar_t has 16 bits,
 // UTF-32 otherwise) to UTF-8; unpaired surrogates become U+FFFD.
 std::string WideToUtf8(const wchar_t* text);

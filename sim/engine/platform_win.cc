@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "host/unique_handles.h"
 #include "sim/engine/engine_trace.h"
 #include "sim/engine/platform.h"
 #include "sim/engine/task_queue.h"
-#include "sim/engine/win_handles.h"
+#include "sim/engine/this_module_win.h"
 
 namespace lanternquill::sim {
 namespace {

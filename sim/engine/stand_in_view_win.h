@@ -7,8 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "host/unique_handles.h"
 #include "sim/engine/simulated_engine.h"
-#include "sim/engine/win_handles.h"
+#include "sim/engine/this_module_win.h"
 
 namespace lanternquill::sim {
 

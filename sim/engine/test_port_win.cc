@@ -10,41 +10,13 @@
 #include <vector>
 
 #include "codec/diagnostics.h"
+#include "host/unique_handles.h"
 
 namespace lanternquill::sim {
 namespace {
 
 // How often blocked socket waits look at the stop flag.
 constexpr long kPollMicroseconds = 100 * 1000;
-
-class UniqueSocket {
- public:
-  UniqueSocket() = default;
-  explicit UniqueSocket(SOCKET socket) : socket_(socket) {}
-  UniqueSocket(const UniqueSocket&) = delete;
-  UniqueSocket& operator=(const UniqueSocket&) = delete;
-  UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.release()) {}
-  UniqueSocket& operator=(UniqueSocket&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ~UniqueSocket() { reset(); }
-
-  SOCKET get() const { return socket_; }
-  explicit operator bool() const { return socket_ != INVALID_SOCKET; }
-  SOCKET release() {
-    SOCKET socket = socket_;
-    socket_ = INVALID_SOCKET;
-    return socket;
-  }
-  void reset(SOCKET socket = INVALID_SOCKET) {
-    if (socket_ != INVALID_SOCKET) closesocket(socket_);
-    socket_ = socket;
-  }
-
- private:
-  SOCKET socket_ = INVALID_SOCKET;
-};
 
 bool WaitReadable(SOCKET socket, const std::atomic<bool>& stopping) {
   while (!stopping) {

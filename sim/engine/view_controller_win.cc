@@ -13,7 +13,6 @@
 #include "sim/engine/simulated_engine_hooks.h"
 #include "sim/engine/stand_in_view_win.h"
 #include "sim/engine/test_port_win.h"
-#include "sim/engine/win_handles.h"
 
 using lanternquill::sim::EngineTrace;
 using lanternquill::sim::PendingReply;

@@ -13,29 +13,22 @@
 #include <msgpack.hpp>
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <utility>
 #include <variant>
 #include <vector>
 
 #include "codec/encodable_value.h"
-#include "codec/standard_method_codec.h"
-#include "input/input_method_handler.h"
-#include "input/null_input_platform.h"
+#include "input/recording_input_platform.h"
 #include "messaging/binary_messenger_impl.h"
-#include "messaging/method_call.h"
-#include "messaging/method_channel.h"
 #include "tests/bench/bench_payloads.h"
-#include "tests/support/answering_engine.h"
+#include "tests/support/engine_double.h"
+#include "tests/support/input_channel.h"
 #include "tests/support/replaced_new.h"
 
 namespace {
 
 using flutter::EncodableMap;
 using flutter::EncodableValue;
-
-constexpr char kInputChannel[] = "com.lanternquill/input";
 
 // Heap allocations per iteration of the loop it is built around.
 class AllocationCount {
@@ -52,26 +45,17 @@ class AllocationCount {
 };
 
 void ChannelCall(benchmark::State& state, std::vector<uint8_t> message) {
-  lq_bench::AnsweringEngine engine;
+  lq_test::EngineDouble engine({/*record_calls=*/false});
   {
     flutter::BinaryMessengerImpl messenger(engine.messenger());
-    lanternquill::NullInputPlatform platform;
-    flutter::MethodChannel channel(
-        &messenger, kInputChannel,
-        &flutter::StandardMethodCodec::GetInstance());
-    channel.SetMethodCallHandler(
-        [&platform](
-            const flutter::MethodCall<EncodableValue>& call,
-            std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
-          lanternquill::HandleInputMethodCall(call, std::move(result),
-                                              platform);
-        });
+    lanternquill::RecordingInputPlatform platform({/*record_calls=*/false});
+    lq_test::ServeInputChannel(&messenger, platform);
 
     // One checked message first: the path must answer with a success
     // envelope and give back its engine reference, or there is nothing to
     // measure.
-    if (!engine.Deliver(kInputChannel, message) || engine.responses() != 1 ||
-        engine.last_response_first_byte() != 0 ||
+    if (!engine.Deliver(lq_test::kInputChannel, message) ||
+        engine.responses() != 1 || engine.last_response_first_byte() != 0 ||
         engine.outstanding_references() != 0) {
       state.SkipWithError("the call was not answered with a success envelope");
       return;
@@ -79,7 +63,7 @@ void ChannelCall(benchmark::State& state, std::vector<uint8_t> message) {
 
     const AllocationCount allocations;
     for (auto _ : state) {
-      benchmark::DoNotOptimize(engine.Deliver(kInputChannel, message));
+      benchmark::DoNotOptimize(engine.Deliver(lq_test::kInputChannel, message));
     }
     state.counters["allocs"] = allocations.PerIteration();
   }
@@ -141,20 +125,15 @@ void MsgpackDecode(benchmark::State& state, std::vector<uint8_t> bytes) {
   state.counters["allocs"] = allocations.PerIteration();
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Registered as the program starts; the benchmark library's main runs them.
+const bool kRegistered = [] {
   for (const lq_bench::InputCall& call : lq_bench::InputCalls()) {
     benchmark::RegisterBenchmark(("channel/" + call.method).c_str(),
                                  ChannelCall, call.bytes);
     benchmark::RegisterBenchmark(("msgpack/" + call.method).c_str(),
                                  MsgpackDecode, MsgpackCall(call));
   }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+  return true;
+}();
+
+}  // namespace

@@ -246,9 +246,8 @@ void CopyDoubles(benchmark::State& state, const Payload& payload) {
                           static_cast<int64_t>(count * sizeof(double)));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Registered as the program starts; the benchmark library's main runs them.
+const bool kRegistered = [] {
   static const std::vector<Payload> payloads = Payloads();
   static std::vector<PeerTrees> trees;
   trees.reserve(payloads.size());
@@ -278,11 +277,7 @@ int main(int argc, char** argv) {
                                    payload);
     }
   }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+  return true;
+}();
+
+}  // namespace

@@ -1,4 +1,4 @@
-// The whole channel path on arbitrary message bytes: the recording engine
+// The whole channel path on arbitrary message bytes: the engine double
 // delivers each message to the callback that BinaryMessengerImpl registered
 // for the input channel's MethodChannel, whose handler is the input
 // dispatcher. Every message gets exactly one response through the engine,
@@ -14,47 +14,35 @@
 
 #include "codec/encodable_value.h"
 #include "codec/standard_method_codec.h"
-#include "input/input_method_handler.h"
+#include "input/recording_input_platform.h"
 #include "messaging/binary_messenger_impl.h"
-#include "messaging/engine_method_result.h"
 #include "messaging/method_call.h"
-#include "messaging/method_channel.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/messaging/recording_engine.h"
+#include "tests/support/engine_double.h"
+#include "tests/support/input_channel.h"
 
 namespace {
 
 using flutter::EncodableValue;
 
-constexpr char kInputChannel[] = "com.lanternquill/input";
-
 // The reply a direct dispatch gives; empty for an undecodable message, which
 // the channel answers as not implemented.
 std::vector<uint8_t> DirectReply(const uint8_t* data, size_t size) {
-  const auto& codec = flutter::StandardMethodCodec::GetInstance();
   std::vector<uint8_t> reply;
-  std::unique_ptr<flutter::MethodCall<EncodableValue>> call =
-      codec.DecodeMethodCall(data, size);
-  if (!call) {
-    return reply;
-  }
-  auto result = std::make_unique<flutter::EngineMethodResult<EncodableValue>>(
-      flutter::ReplyCallback([&reply](const uint8_t* bytes, size_t length) {
-        if (bytes != nullptr) {
-          reply.assign(bytes, bytes + length);
-        }
-      }),
-      &codec, lq_fuzz::ChannelFailureReply());
-  lq_fuzz::BoundedInputPlatform platform;
-  try {
-    lanternquill::HandleInputMethodCall(*call, std::move(result), platform);
-  } catch (const lq_fuzz::BudgetExhausted&) {
-    // Answered by the result on the exception's way out, as in the channel.
+  const std::unique_ptr<flutter::MethodCall<EncodableValue>> call =
+      flutter::StandardMethodCodec::GetInstance().DecodeMethodCall(data, size);
+  if (call) {
+    lq_fuzz::DispatchInputCall(*call,
+                               [&reply](const uint8_t* bytes, size_t length) {
+                                 if (bytes != nullptr) {
+                                   reply.assign(bytes, bytes + length);
+                                 }
+                               });
   }
   return reply;
 }
 
-size_t CallsTo(const lq_test::RecordingEngine& engine, const char* function) {
+size_t CallsTo(const lq_test::EngineDouble& engine, const char* function) {
   return engine.calls_to(function).size();
 }
 
@@ -66,26 +54,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  lq_test::RecordingEngine engine;
+  lq_test::EngineDouble engine;
   flutter::BinaryMessengerImpl messenger(engine.messenger());
-  lq_fuzz::BoundedInputPlatform platform;
-  {
-    // The registration outlives the channel object.
-    flutter::MethodChannel channel(
-        &messenger, kInputChannel,
-        &flutter::StandardMethodCodec::GetInstance());
-    channel.SetMethodCallHandler(
-        [&platform](
-            const flutter::MethodCall<EncodableValue>& call,
-            std::unique_ptr<flutter::MethodResult<EncodableValue>> result) {
-          lanternquill::HandleInputMethodCall(call, std::move(result),
-                                              platform);
-        });
-  }
+  lanternquill::RecordingInputPlatform platform(lq_fuzz::kBoundedPlatform);
+  lq_test::ServeInputChannel(&messenger, platform);
   const std::vector<uint8_t> message(data, data + size);
   engine.ClearCalls();
   const FlutterDesktopMessageResponseHandle* handle =
-      engine.Deliver(kInputChannel, message);
+      engine.Deliver(lq_test::kInputChannel, message);
   lq_fuzz::Require(handle != nullptr, "the input channel has no callback");
 
   const std::vector<lq_test::RecordedCall> responses =

@@ -3,9 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <streambuf>
+#include <utility>
 
 #include "codec/standard_method_codec.h"
+#include "input/input_method_handler.h"
+#include "messaging/engine_method_result.h"
 
 namespace lq_fuzz {
 
@@ -18,10 +22,6 @@ class NullBuffer : public std::streambuf {
   std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-// Past this many records the recorder's history is dropped; only the
-// operation count matters here.
-constexpr size_t kKeptCalls = 1024;
-
 }  // namespace
 
 void Require(bool condition, const char* what) {
@@ -32,11 +32,6 @@ void Require(bool condition, const char* what) {
   }
 }
 
-std::shared_ptr<const std::vector<uint8_t>> ChannelFailureReply() {
-  return flutter::StandardMethodCodec::GetInstance().EncodeErrorEnvelope(
-      "INTERNAL_ERROR", "Exception in method call handler", nullptr);
-}
-
 void SilenceDiagnostics() {
   // Never destroyed: the standard streams are flushed after every static
   // of this file is gone.
@@ -44,42 +39,20 @@ void SilenceDiagnostics() {
   std::cerr.rdbuf(null_buffer);
 }
 
-void BoundedInputPlatform::Spend() {
-  if (++operations_ > kOperationBudget) {
-    throw BudgetExhausted();
+void DispatchInputCall(const flutter::MethodCall<flutter::EncodableValue>& call,
+                       flutter::ReplyCallback reply) {
+  const auto& codec = flutter::StandardMethodCodec::GetInstance();
+  // The method channel's answer to a call whose handler threw.
+  auto result = std::make_unique<flutter::EngineMethodResult<>>(
+      std::move(reply), &codec,
+      codec.EncodeErrorEnvelope("INTERNAL_ERROR",
+                                "Exception in method call handler", nullptr));
+  lanternquill::RecordingInputPlatform platform(kBoundedPlatform);
+  try {
+    lanternquill::HandleInputMethodCall(call, std::move(result), platform);
+  } catch (const lanternquill::RecordingInputPlatform::OperationLimitReached&) {
+    // Answered by the result on the exception's way out, as in the channel.
   }
-  if (recorder_.calls().size() > kKeptCalls) {
-    recorder_.ClearCalls();
-  }
-}
-
-UINT BoundedInputPlatform::SendInput(UINT count, INPUT* inputs,
-                                     int input_size) {
-  Spend();
-  return recorder_.SendInput(count, inputs, input_size);
-}
-
-BOOL BoundedInputPlatform::GetCursorPos(POINT* point) {
-  Spend();
-  return recorder_.GetCursorPos(point);
-}
-
-BOOL BoundedInputPlatform::SetCursorPos(int x, int y) {
-  Spend();
-  return recorder_.SetCursorPos(x, y);
-}
-
-void BoundedInputPlatform::Sleep(DWORD milliseconds) {
-  Spend();
-  recorder_.Sleep(milliseconds);
-}
-
-int BoundedInputPlatform::MultiByteToWideChar(UINT code_page, DWORD flags,
-                                              const char* text, int length,
-                                              WCHAR* output, int output_size) {
-  Spend();
-  return recorder_.MultiByteToWideChar(code_page, flags, text, length, output,
-                                       output_size);
 }
 
 }  // namespace lq_fuzz

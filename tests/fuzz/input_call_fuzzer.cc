@@ -1,5 +1,5 @@
 // DecodeMethodCall on arbitrary bytes, then HandleInputMethodCall with a
-// recording platform, answered through an EngineMethodResult: every decoded
+// bounded platform, answered through an EngineMethodResult: every decoded
 // call gets exactly one reply, and that reply is a well-formed envelope.
 
 #include <cstddef>
@@ -9,8 +9,6 @@
 
 #include "codec/encodable_value.h"
 #include "codec/standard_method_codec.h"
-#include "input/input_method_handler.h"
-#include "messaging/engine_method_result.h"
 #include "messaging/method_call.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -37,32 +35,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const auto& codec = flutter::StandardMethodCodec::GetInstance();
-  std::unique_ptr<flutter::MethodCall<EncodableValue>> call =
-      codec.DecodeMethodCall(data, size);
+  const std::unique_ptr<flutter::MethodCall<EncodableValue>> call =
+      flutter::StandardMethodCodec::GetInstance().DecodeMethodCall(data, size);
   if (!call) {
     return 0;
   }
   int replies = 0;
   std::vector<uint8_t> reply;
-  auto result = std::make_unique<flutter::EngineMethodResult<EncodableValue>>(
-      flutter::ReplyCallback(
-          [&replies, &reply](const uint8_t* bytes, size_t length) {
-            ++replies;
-            lq_fuzz::Require(replies == 1, "a call was answered twice");
-            lq_fuzz::Require(bytes != nullptr || length == 0,
-                             "a reply has a size but no bytes");
-            if (bytes != nullptr) {
-              reply.assign(bytes, bytes + length);
-            }
-          }),
-      &codec, lq_fuzz::ChannelFailureReply());
-  lq_fuzz::BoundedInputPlatform platform;
-  try {
-    lanternquill::HandleInputMethodCall(*call, std::move(result), platform);
-  } catch (const lq_fuzz::BudgetExhausted&) {
-    // Answered by the result on the exception's way out, as in the channel.
-  }
+  lq_fuzz::DispatchInputCall(
+      *call, [&replies, &reply](const uint8_t* bytes, size_t length) {
+        ++replies;
+        lq_fuzz::Require(replies == 1, "a call was answered twice");
+        lq_fuzz::Require(bytes != nullptr || length == 0,
+                         "a reply has a size but no bytes");
+        if (bytes != nullptr) {
+          reply.assign(bytes, bytes + length);
+        }
+      });
   lq_fuzz::Require(replies == 1, "a call was not answered before returning");
   lq_fuzz::Require(IsWellFormedReply(reply), "a reply is not an envelope");
   return 0;

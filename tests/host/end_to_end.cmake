@@ -4,7 +4,7 @@
 # inject real input, so they never run at the same time.
 foreach(tool input_probe window_messages)
   add_executable(${tool} ${tool}_win.cc)
-  target_include_directories(${tool} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${tool} PRIVATE lq::json_string)
   lq_set_warnings(${tool})
   lq_link_static_runtime(${tool})
 endforeach()
@@ -19,8 +19,8 @@ lq_link_static_runtime(handle_count)
 # display and prefix or on the real desktop.
 add_executable(win32_window_test win32_window_test.cc flutter_window_test.cc)
 target_link_libraries(win32_window_test PRIVATE lq::host_flutter_window
-  lq::host_window lq::host_engine lq::messaging lq_engine_call_recorder
-  lq::recording_engine ${LQ_GMOCK} ${LQ_GTEST_MAIN})
+  lq::host_window lq::host_engine lq::messaging lq::engine_double
+  ${LQ_GMOCK} ${LQ_GTEST_MAIN})
 lq_set_warnings(win32_window_test)
 lq_link_static_runtime(win32_window_test)
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/engine_project.h"
-#include "tests/host/engine_call_recorder.h"
+#include "tests/support/engine_double.h"
 
 #if defined(_WIN32)
 #include "host/flutter_view_controller.h"
@@ -15,11 +15,9 @@
 
 namespace {
 
-using host_test::Recorder;
-
 class FlutterEngineTest : public testing::Test {
  protected:
-  void SetUp() override { host_test::ResetRecorder(); }
+  lq_test::EngineDouble engine_double_;
 };
 
 TEST(EngineProjectTest, AppendsBundlePathsToTheBaseAsTheyStand) {
@@ -50,7 +48,7 @@ TEST(EngineProjectTest, AppendsBundlePathsToTheBaseAsTheyStand) {
 TEST_F(FlutterEngineTest,
        PassesAnEmptyProjectAsCountZeroNullVectorAndEmptyEntrypoint) {
   { flutter::FlutterEngine engine(flutter::EngineProject(L"data")); }
-  const host_test::RecordedProperties& seen = Recorder().properties;
+  const lq_test::RecordedProperties& seen = engine_double_.properties();
   EXPECT_EQ(seen.assets_path, L"data\\flutter_assets");
   EXPECT_EQ(seen.icu_data_path, L"data\\icudtl.dat");
   EXPECT_EQ(seen.aot_library_path, L"data\\app.so");
@@ -68,7 +66,7 @@ TEST_F(FlutterEngineTest, PassesArgumentsInOrderAndOptionsUnchanged) {
   project.entrypoint_arguments = {"--first", "", "z\xC3\xBC"};
   project.engine_options = {7, -3};
   { flutter::FlutterEngine engine(project); }
-  const host_test::RecordedProperties& seen = Recorder().properties;
+  const lq_test::RecordedProperties& seen = engine_double_.properties();
   EXPECT_EQ(seen.entrypoint, "main");
   EXPECT_EQ(seen.argc, 3);
   EXPECT_FALSE(seen.argv_is_null);
@@ -79,43 +77,45 @@ TEST_F(FlutterEngineTest, PassesArgumentsInOrderAndOptionsUnchanged) {
 
 TEST_F(FlutterEngineTest, DestroysAnOwnedHandleExactlyOnce) {
   { flutter::FlutterEngine engine(flutter::EngineProject(L"data")); }
-  EXPECT_EQ(Recorder().calls, (std::vector<std::string>{
-                                  "EngineCreate", "EngineGetMessenger:handle",
-                                  "EngineDestroy:handle"}));
+  EXPECT_EQ(
+      engine_double_.call_lines(),
+      (std::vector<std::string>{"EngineCreate", "EngineGetMessenger:handle",
+                                "EngineDestroy:handle"}));
 }
 
 TEST_F(FlutterEngineTest, NeverDestroysAnEmptyHandleButStillWrapsItsMessenger) {
-  Recorder().create_engine = false;
+  engine_double_.answers().create_engine = false;
   {
     flutter::FlutterEngine engine(flutter::EngineProject(L"data"));
     EXPECT_NE(engine.Messenger(), nullptr);
   }
-  EXPECT_EQ(Recorder().calls, (std::vector<std::string>{
-                                  "EngineCreate", "EngineGetMessenger:null"}));
+  EXPECT_EQ(
+      engine_double_.call_lines(),
+      (std::vector<std::string>{"EngineCreate", "EngineGetMessenger:null"}));
 }
 
 TEST_F(FlutterEngineTest, KeepsLookingUpRegistrarsAfterReleasingTheHandle) {
   {
     flutter::FlutterEngine engine(flutter::EngineProject(L"data"));
-    EXPECT_EQ(engine.ReleaseHandle(), host_test::RecordedEngineHandle());
+    EXPECT_EQ(engine.ReleaseHandle(), engine_double_.engine_handle());
     EXPECT_EQ(engine.RegistrarForPlugin("SystemTrayPlugin"),
-              host_test::RecordedRegistrar("SystemTrayPlugin"));
+              engine_double_.registrar("SystemTrayPlugin"));
   }
-  EXPECT_EQ(Recorder().calls,
+  EXPECT_EQ(engine_double_.call_lines(),
             (std::vector<std::string>{
                 "EngineCreate", "EngineGetMessenger:handle",
                 "EngineGetPluginRegistrar:handle:SystemTrayPlugin"}));
 }
 
 TEST_F(FlutterEngineTest, RefusesRegistrarLookupWithoutAnEngineHandle) {
-  Recorder().create_engine = false;
+  engine_double_.answers().create_engine = false;
   flutter::FlutterEngine engine(flutter::EngineProject(L"data"));
   testing::internal::CaptureStderr();
   EXPECT_EQ(engine.RegistrarForPlugin("WindowManagerPlugin"), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Cannot get plugin registrar on an engine that isn't running; "
             "call Run first.\n");
-  EXPECT_EQ(Recorder().calls.size(), 2u);
+  EXPECT_EQ(engine_double_.call_lines().size(), 2u);
 }
 
 TEST_F(FlutterEngineTest, RunsOnlyTheLatestNextFrameActionAndOnlyOnce) {
@@ -127,9 +127,10 @@ TEST_F(FlutterEngineTest, RunsOnlyTheLatestNextFrameActionAndOnlyOnce) {
   engine.SetNextFrameCallback([&second_runs]() { ++second_runs; });
   // The replaced action has been destroyed, not kept somewhere.
   EXPECT_EQ(first_state.use_count(), 1);
-  EXPECT_EQ(Recorder().next_frame_user_data, &engine);
+  EXPECT_EQ(engine_double_.next_frame_user_data(), &engine);
 
-  FlutterDesktopOnNextFrameCallback trampoline = Recorder().next_frame_callback;
+  FlutterDesktopOnNextFrameCallback trampoline =
+      engine_double_.next_frame_callback();
   trampoline(&engine);
   trampoline(&engine);
   EXPECT_EQ(first_runs, 0);
@@ -142,15 +143,16 @@ TEST_F(FlutterEngineTest, KeepsAnActionScheduledByTheRunningAction) {
   engine.SetNextFrameCallback([&engine, &later_runs]() {
     engine.SetNextFrameCallback([&later_runs]() { ++later_runs; });
   });
-  Recorder().DrawFrame();
-  Recorder().DrawFrame();
+  engine_double_.DrawFrame();
+  engine_double_.DrawFrame();
   EXPECT_EQ(later_runs, 1);
 }
 
 TEST_F(FlutterEngineTest, ForwardsFontReloadsToTheEngine) {
   flutter::FlutterEngine engine(flutter::EngineProject(L"data"));
   engine.ReloadSystemFonts();
-  EXPECT_EQ(Recorder().calls.back(), "EngineReloadSystemFonts:handle");
+  EXPECT_EQ(engine_double_.call_lines().back(),
+            "EngineReloadSystemFonts:handle");
 }
 
 #if defined(_WIN32)
@@ -162,15 +164,16 @@ TEST_F(FlutterEngineTest, ViewControllerTakesOverTheEngineAndShutsItDownOnce) {
     ASSERT_NE(controller.Engine(), nullptr);
     ASSERT_NE(controller.View(), nullptr);
   }
-  EXPECT_EQ(Recorder().calls, (std::vector<std::string>{
-                                  "EngineCreate", "EngineGetMessenger:handle",
-                                  "ViewControllerCreate:1264x681:handle",
-                                  "ViewControllerGetView:handle",
-                                  "ViewControllerDestroy:handle"}));
+  EXPECT_EQ(
+      engine_double_.call_lines(),
+      (std::vector<std::string>{"EngineCreate", "EngineGetMessenger:handle",
+                                "ViewControllerCreate:1264x681:handle",
+                                "ViewControllerGetView:handle",
+                                "ViewControllerDestroy:handle"}));
 }
 
 TEST_F(FlutterEngineTest, ViewControllerFailureKeepsTheEngineAndReportsOnce) {
-  Recorder().create_view_controller = false;
+  engine_double_.answers().create_view_controller = false;
   testing::internal::CaptureStderr();
   {
     flutter::FlutterViewController controller(800, 600,
@@ -184,9 +187,10 @@ TEST_F(FlutterEngineTest, ViewControllerFailureKeepsTheEngineAndReportsOnce) {
     EXPECT_FALSE(controller.HandleTopLevelWindowProc(nullptr, WM_SIZE, 0, 0));
     controller.ForceRedraw();
   }
-  EXPECT_EQ(Recorder().calls, (std::vector<std::string>{
-                                  "EngineCreate", "EngineGetMessenger:handle",
-                                  "ViewControllerCreate:800x600:handle"}));
+  EXPECT_EQ(
+      engine_double_.call_lines(),
+      (std::vector<std::string>{"EngineCreate", "EngineGetMessenger:handle",
+                                "ViewControllerCreate:800x600:handle"}));
 }
 
 TEST_F(FlutterEngineTest,
@@ -195,8 +199,8 @@ TEST_F(FlutterEngineTest,
                                             flutter::EngineProject(L"data"));
   EXPECT_FALSE(
       controller.HandleTopLevelWindowProc(nullptr, WM_FONTCHANGE, 0, 0));
-  Recorder().handle_window_messages = true;
-  Recorder().window_message_result = 0x4C51;
+  engine_double_.answers().handle_window_messages = true;
+  engine_double_.answers().window_message_result = 0x4C51;
   const std::optional<LRESULT> result =
       controller.HandleTopLevelWindowProc(nullptr, WM_FONTCHANGE, 0, 0);
   ASSERT_TRUE(result);

@@ -11,8 +11,7 @@
 
 #include "host/engine_project.h"
 #include "host/flutter_windows.h"
-#include "tests/host/engine_call_recorder.h"
-#include "tests/messaging/recording_engine.h"
+#include "tests/support/engine_double.h"
 
 // The plugin libraries are not part of these tests; the host window only
 // needs their registration functions to link.
@@ -39,15 +38,7 @@ class TestFlutterWindow : public FlutterWindow {
 
 class FlutterWindowTest : public testing::Test {
  protected:
-  void SetUp() override { ResetEngine(); }
-
-  // The window installs its input channel on the engine's messenger.
-  void ResetEngine() {
-    host_test::ResetRecorder();
-    host_test::Recorder().messenger = messenger_engine_.messenger();
-  }
-
-  lq_test::RecordingEngine messenger_engine_;
+  lq_test::EngineDouble engine_double_;
 };
 
 TEST_F(FlutterWindowTest, ReloadsFontsOncePerFontChangeOnlyWithAController) {
@@ -72,15 +63,16 @@ TEST_F(FlutterWindowTest, ReloadsFontsOncePerFontChangeOnlyWithAController) {
        false, 0},
   };
   for (const Case& c : cases) {
-    ResetEngine();
+    // Each case starts from an engine that claims no message.
+    lq_test::EngineDouble engine_double;
     TestFlutterWindow window;
     c.prepare(window);
-    host_test::Recorder().handle_window_messages = c.engine_claims;
-    host_test::Recorder().calls.clear();
+    engine_double.answers().handle_window_messages = c.engine_claims;
+    engine_double.ClearCalls();
 
     window.Send(WM_FONTCHANGE);
 
-    const std::vector<std::string>& calls = host_test::Recorder().calls;
+    const std::vector<std::string> calls = engine_double.call_lines();
     EXPECT_EQ(std::count(calls.begin(), calls.end(),
                          "EngineReloadSystemFonts:handle"),
               c.reloads)
@@ -95,7 +87,7 @@ TEST_F(FlutterWindowTest, TakesTheSuggestedRectangleOnADpiChangeAndTheView) {
   HWND view = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 5, 5,
                                 nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(view, nullptr);
-  host_test::Recorder().view_window = view;
+  engine_double_.answers().view_window = view;
   TestFlutterWindow window;
   ASSERT_TRUE(window.Create(L"Lanternquill", {10, 10}, {1280, 720}));
   ASSERT_EQ(::GetAncestor(view, GA_PARENT), window.GetHandle());

@@ -35,7 +35,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "tests/host/json_string.h"
+#include "sim/engine/json_string.h"
 
 namespace {
 
@@ -211,8 +211,8 @@ int RunQuery() {
         ", \"class\": %s, \"title\": %s, \"rect\": [%ld, %ld, %ld, %ld], "
         "\"client\": [%ld, %ld], \"visible\": %s, \"has_child\": %s, "
         "\"claimed_sent\": %s, \"claimed_result\": %llu",
-        lq_test::JsonString(class_name).c_str(),
-        lq_test::JsonString(title).c_str(), rect.left, rect.top,
+        lanternquill::AsciiJsonString(class_name).c_str(),
+        lanternquill::AsciiJsonString(title).c_str(), rect.left, rect.top,
         rect.right - rect.left, rect.bottom - rect.top, client.right,
         client.bottom, ::IsWindowVisible(window) ? "true" : "false",
         child != nullptr ? "true" : "false", sent != 0 ? "true" : "false",

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/window_theme.h"
-#include "tests/host/engine_call_recorder.h"
+#include "tests/support/engine_double.h"
 
 namespace {
 
@@ -58,10 +58,9 @@ bool QuitPosted() {
 
 class Win32WindowTest : public testing::Test {
  protected:
-  void SetUp() override {
-    host_test::ResetRecorder();
-    QuitPosted();
-  }
+  void SetUp() override { QuitPosted(); }
+
+  lq_test::EngineDouble engine_double_;
 };
 
 TEST_F(Win32WindowTest, CreatesHiddenWindowScaledToTheMonitorDpi) {
@@ -75,7 +74,7 @@ TEST_F(Win32WindowTest, CreatesHiddenWindowScaledToTheMonitorDpi) {
       {144, {15, 15, 15 + 1920, 15 + 1080}},
   };
   for (const Case& c : cases) {
-    host_test::Recorder().dpi = c.dpi;
+    engine_double_.answers().dpi = c.dpi;
     TestWindow window;
     ASSERT_TRUE(window.Create(L"Lanternquill", {10, 10}, {1280, 720}));
     RECT rect = {};

@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/host/json_string.h"
+#include "sim/engine/json_string.h"
 
 namespace {
 
@@ -91,7 +91,7 @@ int RunRestartSettings() {
   ::CloseHandle(process);
   std::printf("{\"hresult\": %lu, \"command_line\": %s, \"flags\": %lu}\n",
               static_cast<unsigned long>(result),
-              lq_test::JsonString(command_line).c_str(),
+              lanternquill::AsciiJsonString(command_line).c_str(),
               static_cast<unsigned long>(flags));
   return 0;
 }

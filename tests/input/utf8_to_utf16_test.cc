@@ -15,49 +15,42 @@ namespace {
 struct ConversionCase {
   const char* label;
   std::string text;      // converted with length -1
-  std::u16string units;  // the terminating NUL included
+  std::u16string units;  // without the terminating NUL, converted too
 };
 
 const ConversionCase kConversionCases[] = {
-    {"empty", "", std::u16string(1, u'\0')},
-    {"ascii", "az", std::u16string(u"az\0", 3)},
+    {"empty", "", u""},
+    {"ascii", "az", u"az"},
     {"every length", "\x7F\xDF\xBF\xEF\xBF\xBF\xF4\x8F\xBF\xBF",
-     std::u16string(u"\u007F\u07FF\uFFFF\U0010FFFF\0", 6)},
-    {"stops at the first NUL", std::string("a\0b", 3),
-     std::u16string(u"a\0", 2)},
-    {"lone continuation bytes", "\x80\xBF",
-     std::u16string(u"\uFFFD\uFFFD\0", 3)},
+     u"\u007F\u07FF\uFFFF\U0010FFFF"},
+    {"stops at the first NUL", std::string("a\0b", 3), u"a"},
+    {"lone continuation bytes", "\x80\xBF", u"\uFFFD\uFFFD"},
     {"bytes that never start a character", "\xC0\xC1\xF5\xFF",
-     std::u16string(u"\uFFFD\uFFFD\uFFFD\uFFFD\0", 5)},
+     u"\uFFFD\uFFFD\uFFFD\uFFFD"},
     {"truncated three-byte sequence is one replacement",
      "\xE2\x82"
      "a",
-     std::u16string(u"\uFFFDa\0", 3)},
-    {"truncated four-byte sequence at the end", "\xF0\x9F\x98",
-     std::u16string(u"\uFFFD\0", 2)},
+     u"\uFFFDa"},
+    {"truncated four-byte sequence at the end", "\xF0\x9F\x98", u"\uFFFD"},
     // A second byte out of the lead's range is replaced with the lead.
-    {"overlong three-byte form", "\xE0\x9F\xBF",
-     std::u16string(u"\uFFFD\uFFFD\0", 3)},
-    {"overlong four-byte form", "\xF0\x80\x80\x80",
-     std::u16string(u"\uFFFD\uFFFD\uFFFD\0", 4)},
-    {"encoded surrogate", "\xED\xBF\xBF", std::u16string(u"\uFFFD\uFFFD\0", 3)},
-    {"beyond U+10FFFF", "\xF4\x90\x80\x80",
-     std::u16string(u"\uFFFD\uFFFD\uFFFD\0", 4)},
+    {"overlong three-byte form", "\xE0\x9F\xBF", u"\uFFFD\uFFFD"},
+    {"overlong four-byte form", "\xF0\x80\x80\x80", u"\uFFFD\uFFFD\uFFFD"},
+    {"encoded surrogate", "\xED\xBF\xBF", u"\uFFFD\uFFFD"},
+    {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD"},
     {"out-of-range pair before a character",
      "\xE0\x9F"
      "a",
-     std::u16string(u"\uFFFDa\0", 3)},
+     u"\uFFFDa"},
     {"lead before a character",
      "\xE0"
      "a",
-     std::u16string(u"\uFFFDa\0", 3)},
+     u"\uFFFDa"},
     {"largest code points of each length",
-     "\xED\x9F\xBF\xEF\xBF\xBF\xF0\x90\x80\x80",
-     std::u16string(u"\uD7FF\uFFFF\U00010000\0", 5)},
+     "\xED\x9F\xBF\xEF\xBF\xBF\xF0\x90\x80\x80", u"\uD7FF\uFFFF\U00010000"},
     {"lead byte followed by a new character",
      "\xC3"
      "\xC3\xA9",
-     std::u16string(u"\uFFFD\u00E9\0", 3)},
+     u"\uFFFD\u00E9"},
 };
 
 std::u16string Convert(const std::string& text) {
@@ -71,7 +64,7 @@ std::u16string Convert(const std::string& text) {
 TEST(Utf8ToUtf16Test, ReplacesEachIllFormedSequenceAsWindowsDoes) {
   for (const ConversionCase& c : kConversionCases) {
     SCOPED_TRACE(c.label);
-    EXPECT_EQ(Convert(c.text), c.units);
+    EXPECT_EQ(Convert(c.text), c.units + u'\0');
   }
 }
 
@@ -105,7 +98,7 @@ TEST(Utf8ToUtf16Test, AgreesWithTheSystemConversion) {
     EXPECT_EQ(system.MultiByteToWideChar(CP_UTF8, 0, c.text.c_str(), -1,
                                          units.data(), size),
               size);
-    EXPECT_EQ(std::u16string(units.begin(), units.end()), c.units);
+    EXPECT_EQ(std::u16string(units.begin(), units.end()), c.units + u'\0');
   }
 }
 #endif

@@ -10,22 +10,18 @@
 #include <utility>
 #include <vector>
 
-#include "tests/messaging/recording_engine.h"
+#include "tests/support/engine_double.h"
 
 namespace flutter {
 namespace {
 
+using lq_test::EngineDouble;
 using lq_test::RecordedCall;
-using lq_test::RecordingEngine;
 
-constexpr char kAddRef[] = "FlutterDesktopMessengerAddRef";
 constexpr char kIsAvailable[] = "FlutterDesktopMessengerIsAvailable";
 constexpr char kLock[] = "FlutterDesktopMessengerLock";
 constexpr char kRelease[] = "FlutterDesktopMessengerRelease";
-constexpr char kSend[] = "FlutterDesktopMessengerSend";
 constexpr char kSendResponse[] = "FlutterDesktopMessengerSendResponse";
-constexpr char kSendWithReply[] = "FlutterDesktopMessengerSendWithReply";
-constexpr char kSetCallback[] = "FlutterDesktopMessengerSetCallback";
 constexpr char kUnlock[] = "FlutterDesktopMessengerUnlock";
 constexpr char kDuplicateResponse[] =
     "Error: Response can be set only once. Ignoring duplicate response.\n";
@@ -51,7 +47,7 @@ RecordedCall SetCallbackCall(FlutterDesktopMessengerRef messenger,
                              const std::string& channel,
                              FlutterDesktopMessageCallback callback,
                              void* user_data) {
-  RecordedCall call = Call(kSetCallback, messenger);
+  RecordedCall call = Call("FlutterDesktopMessengerSetCallback", messenger);
   call.channel = channel;
   call.callback = callback;
   call.user_data = user_data;
@@ -78,7 +74,7 @@ class BinaryMessengerImplTest : public ::testing::Test {
         });
   }
 
-  RecordingEngine engine_;
+  EngineDouble engine_;
   BinaryMessengerImpl messenger_{engine_.messenger()};
   std::vector<ReplyCallback> kept_;
   const std::vector<uint8_t> message_{1, 2, 3};
@@ -165,7 +161,8 @@ TEST_F(BinaryMessengerImplTest, RemovingAHandlerAlwaysClearsTheEngineCallback) {
 TEST_F(BinaryMessengerImplTest, SendWithoutReplyCallsPlainSend) {
   messenger_.Send("out", message_.data(), message_.size());
 
-  RecordedCall expected = Call(kSend, engine_.messenger());
+  RecordedCall expected =
+      Call("FlutterDesktopMessengerSend", engine_.messenger());
   expected.channel = "out";
   expected.data = message_;
   expected.size = message_.size();
@@ -177,7 +174,7 @@ TEST_F(BinaryMessengerImplTest,
   for (bool accepted : {true, false}) {
     SCOPED_TRACE(accepted ? "accepted" : "refused");
     engine_.ClearCalls();
-    engine_.set_send_with_reply_accepted(accepted);
+    engine_.answers().send_with_reply_accepted = accepted;
     bool freed = false;
     std::vector<std::vector<uint8_t>> replies;
     auto probe = std::make_shared<DestroyProbe>();
@@ -190,7 +187,8 @@ TEST_F(BinaryMessengerImplTest,
 
     std::vector<RecordedCall> calls = engine_.calls();
     ASSERT_EQ(calls.size(), 1u);
-    RecordedCall expected = Call(kSendWithReply, engine_.messenger());
+    RecordedCall expected =
+        Call("FlutterDesktopMessengerSendWithReply", engine_.messenger());
     expected.channel = "out";
     expected.data = message_;
     expected.size = message_.size();
@@ -242,10 +240,10 @@ TEST_F(BinaryMessengerImplTest, AReplySendsItsBytesUnchangedUnderTheLock) {
 
     FlutterDesktopMessengerRef m = engine_.messenger();
     EXPECT_EQ(engine_.calls(),
-              (std::vector<RecordedCall>{Call(kAddRef, m), Call(kLock, m),
-                                         Call(kIsAvailable, m),
-                                         ResponseCall(m, handle, c.reply),
-                                         Call(kUnlock, m), Call(kRelease, m)}));
+              (std::vector<RecordedCall>{
+                  Call("FlutterDesktopMessengerAddRef", m), Call(kLock, m),
+                  Call(kIsAvailable, m), ResponseCall(m, handle, c.reply),
+                  Call(kUnlock, m), Call(kRelease, m)}));
     EXPECT_EQ(engine_.outstanding_references(), 0);
   }
 }
@@ -261,7 +259,7 @@ TEST_F(BinaryMessengerImplTest, TheLockTokenIsUnlockedOnlyWhenThereIsOne) {
   RegisterKeepingHandler("ch");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    engine_.set_lock_token(c.token);
+    engine_.answers().lock_token = c.token;
     const FlutterDesktopMessageResponseHandle* handle =
         engine_.Deliver("ch", message_);
     engine_.ClearCalls();
@@ -329,7 +327,7 @@ TEST_F(BinaryMessengerImplTest,
   const FlutterDesktopMessageResponseHandle* handle =
       engine_.Deliver("ch", message_);
   engine_.ClearCalls();
-  engine_.set_available(false);
+  engine_.answers().available = false;
 
   testing::internal::CaptureStderr();
   kept_.back()(message_.data(), message_.size());
@@ -341,7 +339,7 @@ TEST_F(BinaryMessengerImplTest,
                                        Call(kUnlock, m)}));
 
   // The dropped reply left the response handle unused.
-  engine_.set_available(true);
+  engine_.answers().available = true;
   kept_.back()(nullptr, 0);
   EXPECT_EQ(engine_.calls_to(kSendResponse),
             std::vector<RecordedCall>{ResponseCall(m, handle, std::nullopt)});
@@ -382,7 +380,7 @@ TEST_F(BinaryMessengerImplTest, ADroppedReplyIsReleasedAsTheTrampolineReturns) {
     // The trampoline's own share outlives the handler's.
     EXPECT_EQ(references_after_drop, 1);
     EXPECT_EQ(engine_.outstanding_references(), 0);
-    EXPECT_EQ(engine_.function_names().back(), kRelease);
+    EXPECT_EQ(engine_.calls().back().function, kRelease);
     EXPECT_EQ(engine_.calls_to(kSendResponse).size(), replied ? 1u : 0u);
   }
 }
@@ -414,7 +412,7 @@ TEST_F(BinaryMessengerImplTest, AnExceptionFromAHandlerStopsAtTheTrampoline) {
 }
 
 TEST(BinaryMessengerImplLifetimeTest, DestroyingTheMessengerMakesNoEngineCall) {
-  RecordingEngine engine;
+  EngineDouble engine;
   auto messenger = std::make_unique<BinaryMessengerImpl>(engine.messenger());
   int destroyed = 0;
   for (const char* channel : {"a", "b"}) {

@@ -6,25 +6,21 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "codec/encodable_value.h"
 #include "codec/standard_method_codec.h"
-#include "input/input_method_handler.h"
-#include "input/null_input_platform.h"
+#include "input/recording_input_platform.h"
 #include "messaging/binary_messenger_impl.h"
 #include "messaging/method_call.h"
-#include "messaging/method_channel.h"
-#include "tests/support/answering_engine.h"
+#include "tests/support/engine_double.h"
+#include "tests/support/input_channel.h"
 #include "tests/support/replaced_new.h"
 
 namespace flutter {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-constexpr char kChannel[] = "com.lanternquill/input";
 
 // Allocation k of a call fails, once or for good, for every k the call
 // makes, from the engine's callback on: the call still gets exactly one
@@ -55,21 +51,15 @@ TEST(LowMemoryReplyTest, EveryCallGetsOneReplyWhicheverAllocationFails) {
       "INTERNAL_ERROR", "Exception in method call handler", nullptr);
   const std::string what = std::bad_alloc().what();
   const std::string channel_line =
-      std::string("Exception in method call handler on channel ") + kChannel +
-      ": " + what + "\n";
+      std::string("Exception in method call handler on channel ") +
+      lq_test::kInputChannel + ": " + what + "\n";
   const std::string delivery_line =
       "Exception in message delivery: " + what + "\n";
 
-  lq_bench::AnsweringEngine engine;
+  lq_test::EngineDouble engine({/*record_calls=*/false});
   BinaryMessengerImpl messenger(engine.messenger());
-  lanternquill::NullInputPlatform platform;
-  MethodChannel(&messenger, kChannel, &codec)
-      .SetMethodCallHandler(
-          [&platform](const MethodCall<EncodableValue>& call,
-                      std::unique_ptr<MethodResult<EncodableValue>> result) {
-            lanternquill::HandleInputMethodCall(call, std::move(result),
-                                                platform);
-          });
+  lanternquill::RecordingInputPlatform platform({/*record_calls=*/false});
+  lq_test::ServeInputChannel(&messenger, platform);
 
   int runs = 0;
   int undelivered = 0;
@@ -88,7 +78,7 @@ TEST(LowMemoryReplyTest, EveryCallGetsOneReplyWhicheverAllocationFails) {
         lq_test::g_failed_allocations = 0;
         lq_test::g_fail_once = once;
         lq_test::g_allocations_left = granted;
-        engine.Deliver(kChannel, message);
+        engine.Deliver(lq_test::kInputChannel, message);
         lq_test::g_allocations_left = lq_test::kNeverFail;
         memory_ran_out = lq_test::g_failed_allocations != 0;
         const std::string written = ::testing::internal::GetCapturedStderr();

@@ -21,13 +21,13 @@
 #include "messaging/method_call.h"
 #include "messaging/method_channel.h"
 #include "messaging/method_result.h"
-#include "tests/messaging/recording_engine.h"
+#include "tests/support/engine_double.h"
 
 namespace flutter {
 namespace {
 
+using lq_test::EngineDouble;
 using lq_test::RecordedCall;
-using lq_test::RecordingEngine;
 using Result = std::unique_ptr<MethodResult<EncodableValue>>;
 
 constexpr int kMessages = 300;
@@ -60,7 +60,7 @@ class WorkQueue {
 };
 
 TEST(MessagingThreadsTest, ResultsAnsweredOnAWorkerRaceNothingWithDelivery) {
-  RecordingEngine engine;
+  EngineDouble engine;
   BinaryMessengerImpl messenger(engine.messenger());
   const StandardMethodCodec& codec = StandardMethodCodec::GetInstance();
   WorkQueue<std::pair<int32_t, Result>> queue;
@@ -100,7 +100,7 @@ TEST(MessagingThreadsTest, ResultsAnsweredOnAWorkerRaceNothingWithDelivery) {
 }
 
 TEST(MessagingThreadsTest, CopiesOfOneReplyRacingOnTwoThreadsSendOnce) {
-  RecordingEngine engine;
+  EngineDouble engine;
   BinaryMessengerImpl messenger(engine.messenger());
   WorkQueue<ReplyCallback> first;
   WorkQueue<ReplyCallback> second;
@@ -149,7 +149,7 @@ TEST(MessagingThreadsTest, CopiesOfOneReplyRacingOnTwoThreadsSendOnce) {
 // worker's answer is the only one, and no part of the reply is touched by
 // both threads without a lock between them.
 TEST(MessagingThreadsTest, AResultHandedOnBeforeAThrowIsAnsweredByItsNewOwner) {
-  RecordingEngine engine;
+  EngineDouble engine;
   BinaryMessengerImpl messenger(engine.messenger());
   const StandardMethodCodec& codec = StandardMethodCodec::GetInstance();
   WorkQueue<Result> queue;

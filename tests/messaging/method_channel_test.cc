@@ -16,13 +16,13 @@
 #include "messaging/engine_method_result.h"
 #include "messaging/method_call.h"
 #include "messaging/method_result.h"
-#include "tests/messaging/recording_engine.h"
+#include "tests/support/engine_double.h"
 
 namespace flutter {
 namespace {
 
+using lq_test::EngineDouble;
 using lq_test::RecordedCall;
-using lq_test::RecordingEngine;
 using Bytes = std::vector<uint8_t>;
 using Result = std::unique_ptr<MethodResult<EncodableValue>>;
 
@@ -83,7 +83,7 @@ class MethodChannelTest : public ::testing::Test {
     return engine_.calls_to(kSendResponse);
   }
 
-  RecordingEngine engine_;
+  EngineDouble engine_;
   BinaryMessengerImpl messenger_{engine_.messenger()};
   const StandardMethodCodec* codec_ = &StandardMethodCodec::GetInstance();
 };

@@ -8,16 +8,12 @@
 #include <thread>
 #include <vector>
 
+#include "sim/engine/json_string.h"
+
 namespace lanternquill::sim {
 namespace {
 
-std::string Json(std::string_view text) {
-  std::string out;
-  AppendJsonString(&out, text);
-  return out;
-}
-
-TEST(EngineTraceTest, EscapesStringsAndRepairsInvalidUtf8) {
+TEST(EngineTraceTest, EscapesStringsAndReadsUtf8AsThePlatformDoes) {
   const struct {
     std::string input;
     std::string expected;
@@ -29,15 +25,32 @@ TEST(EngineTraceTest, EscapesStringsAndRepairsInvalidUtf8) {
       {std::string("\0", 1), "\"\\u0000\""},
       {"\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80",
        "\"\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80\""},
-      // A lone continuation byte, a truncated sequence, an overlong form and
-      // an encoded surrogate each become U+FFFD.
+      // What the platform cannot read becomes U+FFFD as in typed text: a lone
+      // continuation byte, a truncated sequence as one, each byte of an
+      // overlong form, and an encoded surrogate's lead with its second byte.
       {"a\x80z", "\"a\xef\xbf\xbdz\""},
-      {"\xe2\x82", "\"\xef\xbf\xbd\xef\xbf\xbd\""},
+      {"\xe2\x82", "\"\xef\xbf\xbd\""},
       {"\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},
-      {"\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},
+      {"\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\""},
   };
   for (const auto& test : cases) {
-    EXPECT_EQ(Json(test.input), test.expected) << test.input;
+    EXPECT_EQ(JsonString(test.input), test.expected) << test.input;
+  }
+}
+
+TEST(EngineTraceTest, WritesUtf16AsAsciiForTheTestTools) {
+  const struct {
+    std::u16string input;
+    std::string expected;
+  } cases[] = {
+      {u"a\"b\\c\n", "\"a\\\"b\\\\c\\n\""},
+      {std::u16string(u"\x01\x7f\u00e9", 3), "\"\\u0001\\u007f\\u00e9\""},
+      {u"\U0001F600", "\"\\ud83d\\ude00\""},
+      {std::u16string(1, 0xD83D), "\"\\ud83d\""},
+  };
+  for (const auto& test : cases) {
+    const std::basic_string<WCHAR> units(test.input.begin(), test.input.end());
+    EXPECT_EQ(AsciiJsonString(units), test.expected) << test.expected;
   }
 }
 

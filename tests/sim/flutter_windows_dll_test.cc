@@ -20,10 +20,12 @@
 
 #include "host/flutter_windows.h"
 #include "sim/engine/simulated_engine_hooks.h"
+#include "tests/sim/sim_test_support.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using lq_sim_test::CreateEngine;
 namespace fs = std::filesystem;
 
 struct PortReply {
@@ -207,15 +209,6 @@ class FlutterWindowsDllTest : public ::testing::Test {
     fs::remove_all(bundle_, ignored);
   }
 
-  FlutterDesktopEngineRef CreateEngine(const wchar_t* assets) {
-    FlutterDesktopEngineProperties properties{};
-    properties.assets_path = assets;
-    properties.icu_data_path = L"data\\icudtl.dat";
-    properties.aot_library_path = L"data\\app.so";
-    properties.entrypoint = "";
-    return FlutterDesktopEngineCreate(&properties);
-  }
-
   // Engine and view controller, with the view adopted by the host window.
   void StartView() {
     FlutterDesktopEngineRef engine = CreateEngine(assets_.c_str());
@@ -231,11 +224,7 @@ class FlutterWindowsDllTest : public ::testing::Test {
   }
 
   std::vector<std::string> Trace() const {
-    std::ifstream file(trace_);
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(file, line)) lines.push_back(line);
-    return lines;
+    return lq_sim_test::ReadLines(trace_);
   }
 
   std::string EngineCreateLine() const {

@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -17,6 +16,7 @@
 #include "sim/engine/platform.h"
 #include "sim/engine/simulated_engine.h"
 #include "sim/engine/simulated_engine_hooks.h"
+#include "tests/sim/sim_test_support.h"
 
 #ifndef _WIN32
 
@@ -25,13 +25,8 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
-std::vector<std::string> ReadLines(const fs::path& path) {
-  std::ifstream file(path);
-  std::vector<std::string> lines;
-  std::string line;
-  while (std::getline(file, line)) lines.push_back(line);
-  return lines;
-}
+using lq_sim_test::CreateEngine;
+using lq_sim_test::ReadLines;
 
 // A UI bundle folder beside the test executable and a fresh trace file.
 class SimulatedEngineTest : public ::testing::Test {
@@ -52,15 +47,6 @@ class SimulatedEngineTest : public ::testing::Test {
     lanternquill::sim::EngineTrace::Instance().Close();
     unsetenv("LANTERNQUILL_ENGINE_TRACE");
     fs::remove_all(bundle_);
-  }
-
-  FlutterDesktopEngineRef CreateEngine(const wchar_t* assets) {
-    FlutterDesktopEngineProperties properties{};
-    properties.assets_path = assets;
-    properties.icu_data_path = L"data\\icudtl.dat";
-    properties.aot_library_path = L"data\\app.so";
-    properties.entrypoint = "";
-    return FlutterDesktopEngineCreate(&properties);
   }
 
   // Trace lines written since the engine was created.
