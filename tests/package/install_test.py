@@ -30,7 +30,9 @@ from end_to_end_test import (CONFIG, Host, HostTestCase,  # noqa: E402
 import lanternquill_port as lq  # noqa: E402
 
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
-import packaging  # noqa: E402
+from msi_package import LAUNCH_CONDITIONS, msi_properties  # noqa: E402
+from product_identity import (STAND_IN_PRODUCT,  # noqa: E402
+                              STAND_IN_UPGRADE_CODE)
 
 BUILD = os.path.join(ROOT, "build", "windows")
 PACKAGES = {}
@@ -40,9 +42,6 @@ RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 # msiexec's 1603 (the install failed), as an exit status keeps it: its low
 # byte.
 REFUSED = 1603 & 0xFF
-STAND_IN = "Lanternquill (stand-in, not for release)"
-REFUSALS = {condition: message
-            for condition, message in packaging.LAUNCH_CONDITIONS}
 
 
 def work(*parts):
@@ -261,7 +260,7 @@ class InstallTestCase(HostTestCase):
                 self.registry("HKLM\\Software\\Microsoft\\Windows\\"
                               "CurrentVersion\\Installer\\UserData").items()
                 if k.endswith("\\InstallProperties") and
-                v.get("DisplayName") == STAND_IN]
+                v.get("DisplayName") == STAND_IN_PRODUCT]
 
     def assertInstalled(self, package, version):
         """Exactly the package's files, and one entry of its version."""
@@ -308,7 +307,7 @@ class InstallTest(InstallTestCase):
         self.assertEqual(self.run_value(), '"%s"' % self.exe_win)
         [icon] = [v["ProductIcon"] for v in self.registry(
             "HKCU\\Software\\Microsoft\\Installer\\Products").values()
-            if v.get("ProductName") == STAND_IN]
+            if v.get("ProductName") == STAND_IN_PRODUCT]
         with open(os.path.join(self.drive, *icon[3:].split("\\")), "rb") as f:
             self.assertEqual(digest(f.read()), tree(
                 os.path.join(ROOT, "resources"))["app_icon.ico"])
@@ -365,7 +364,7 @@ class RefusalTest(InstallTestCase):
                 self.assertEqual(
                     self.installer("refusals", windows_path(package),
                                    "Installed=", *properties),
-                    [message for condition, message in REFUSALS.items()
+                    [message for condition, message in LAUNCH_CONDITIONS
                      if condition.startswith(tuple(refusals))])
 
         # And as msiexec runs them: refused, nothing installed, nothing
@@ -377,7 +376,7 @@ class RefusalTest(InstallTestCase):
                 self.assertEqual(paths(self.drive) - before, set())
                 self.assertEqual(self.products(), [])
                 self.assertEqual(self.installer(
-                    "related", packaging.STAND_IN_UPGRADE_CODE), [])
+                    "related", STAND_IN_UPGRADE_CODE), [])
 
 
 class UpgradeTest(InstallTestCase):
@@ -414,9 +413,8 @@ class UpgradeTest(InstallTestCase):
 
         # Removed as README says, without the installed build's package:
         # its product code found by the upgrade code every build shares.
-        product = {row[0]: row[1] for row in packaging.msi_table(
-            PACKAGES["newer"]["msi"], "Property")}["ProductCode"]
-        code = packaging.STAND_IN_UPGRADE_CODE
+        product = msi_properties(PACKAGES["newer"]["msi"])["ProductCode"]
+        code = STAND_IN_UPGRADE_CODE
         self.assertEqual(self.installer("related", code), [product])
         self.assertEqual(self.msiexec("/x", product), 0)
         self.assertEqual(eventually(lambda: os.path.exists(self.install_dir),

@@ -24,7 +24,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 
-import packaging  # noqa: E402
+from reproducible_zip import build_zip  # noqa: E402
 from vendor_fixture import make_vendor  # noqa: E402
 
 WORK = []
@@ -282,7 +282,7 @@ class PackageScriptTest(unittest.TestCase):
                 os.chmod(os.path.join(bundle, rel), mode)
                 os.utime(os.path.join(bundle, rel), (stamp, stamp))
             zips.append(bundle + ".%d.zip" % stamp)
-            packaging.build_zip(bundle, zips[-1], epoch)
+            build_zip(bundle, zips[-1], epoch)
             self.addCleanup(os.remove, zips[-1])
         self.assertEqual(read(zips[0]), read(zips[1]))
         with zipfile.ZipFile(zips[0]) as z:

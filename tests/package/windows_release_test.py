@@ -31,7 +31,7 @@ sys.path.insert(0, os.path.join(ROOT, "scripts"))
 
 import end_to_end_test as e2e  # noqa: E402
 import lanternquill_port as lq  # noqa: E402
-import packaging  # noqa: E402
+from product_identity import PRODUCT, STAND_IN_PRODUCT  # noqa: E402
 
 RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 UNINSTALL_KEYS = (
@@ -44,9 +44,8 @@ USER_DATA_KEY = ("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\"
                  "Installer\\UserData")
 # The product as Windows Installer itself knows it for this user.
 USER_PRODUCTS_KEY = "HKCU\\Software\\Microsoft\\Installer\\Products"
-NAME = packaging.PRODUCT
 # How "Installed apps" names a release and a package built with stand-ins.
-PRODUCT_NAMES = (packaging.PRODUCT, packaging.STAND_IN_PRODUCT)
+PRODUCT_NAMES = (PRODUCT, STAND_IN_PRODUCT)
 PROBE_CALL = "checkAccessibility"
 PROBE_REPLY = (lq.STATUS_OK, lq.success_bytes(True))
 # Per process; a step as a whole has the CI step's limit on top.
@@ -198,7 +197,7 @@ def leftovers(state):
     if state["shortcut"]:
         lines.append("Start-menu shortcut left: %s" % state["shortcut"])
     if state["run_value"] is not None:
-        lines.append('Run value "%s" left: %s' % (NAME, state["run_value"]))
+        lines.append('Run value "%s" left: %s' % (PRODUCT, state["run_value"]))
     lines += ["Installed apps entry left: %s (version %s)" % entry
               for entry in state["apps"]]
     lines += ["process left running: lanternquill.exe (pid %d)" % pid
@@ -232,12 +231,13 @@ class Machine:
             local = os.path.join(users, user, "AppData", "Local")
             roaming = os.path.join(users, user, "AppData", "Roaming")
             local_windows = "C:\\users\\%s\\AppData\\Local" % user
-        self.install_dir = os.path.join(local, "Programs", NAME)
+        self.install_dir = os.path.join(local, "Programs", PRODUCT)
         # As Windows programs see it, for the Run value.
-        self.exe_windows = "\\".join([local_windows, "Programs", NAME,
+        self.exe_windows = "\\".join([local_windows, "Programs", PRODUCT,
                                        "lanternquill.exe"])
         self.shortcut = os.path.join(roaming, "Microsoft", "Windows",
-                                     "Start Menu", "Programs", NAME + ".lnk")
+                                     "Start Menu", "Programs",
+                                     PRODUCT + ".lnk")
 
     def stop(self):
         self.prefix.stop_server()
@@ -299,7 +299,7 @@ class Machine:
 
     def run_value(self):
         key = "HKEY_CURRENT_USER" + RUN_KEY[len("HKCU"):]
-        return self.registry(RUN_KEY).get(key, {}).get(NAME)
+        return self.registry(RUN_KEY).get(key, {}).get(PRODUCT)
 
     def processes(self):
         """The processes running the installed lanternquill.exe: ours, or
@@ -354,10 +354,10 @@ def expect_installed(machine, step, version):
     if not state["shortcut"]:
         problems.append("no Start-menu shortcut %s" % machine.shortcut)
     if state["run_value"] is None:
-        problems.append('no Run value "%s"' % NAME)
+        problems.append('no Run value "%s"' % PRODUCT)
     elif state["run_value"].lower() != expected_run.lower():
         problems.append('Run value "%s" is %s; expected %s' % (
-            NAME, state["run_value"], expected_run))
+            PRODUCT, state["run_value"], expected_run))
     versions = sorted({v for _, v in state["apps"] if v != "unknown"})
     if versions != [installer_version(version)]:
         problems.append("Installed apps shows versions %s; expected [%s]" % (
