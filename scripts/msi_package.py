@@ -99,18 +99,14 @@ UPGRADE_ATTRIBUTES = 0x201
 SEQUENCES = ("InstallUISequence", "InstallExecuteSequence")
 
 
-def check_installer_name(rel):
+def check_installer_names(folder):
     """Windows Installer reads the names in its database in the installing
     system's ANSI code page: outside ASCII a name would install under
     another name, or not at all, on some systems."""
-    if not rel.isascii():
-        raise BundleError("%r is not an ASCII name, which the installer "
-                          "cannot carry to every Windows system" % rel)
-
-
-def check_installer_names(folder):
     for rel in [folder.rel] + folder.files:
-        check_installer_name(rel)
+        if not rel.isascii():
+            raise BundleError("%r is not an ASCII name, which the installer "
+                              "cannot carry to every Windows system" % rel)
     for child in folder.folders:
         check_installer_names(child)
 

@@ -23,35 +23,37 @@ from reproducible_zip import build_zip, source_date_epoch
 from winget_manifests import write_winget
 
 
+def read_info(path):
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)
+
+
+# Each command: the options it needs, and what it does with them.
+COMMANDS = {
+    "msi": (["bundle", "info", "icon", "out"],
+            lambda a: build_msi(a.bundle, read_info(a.info), a.icon, a.out)),
+    "zip": (["bundle", "out"],
+            lambda a: build_zip(a.bundle, a.out, source_date_epoch())),
+    "stand-ins": (["bundle"],
+                  lambda a: print(", ".join(find_stand_ins(a.bundle)))),
+    "epoch": ([], lambda a: print(source_date_epoch())),
+    "winget": (["info", "msi", "url", "out"], lambda a: write_winget(
+        read_info(a.info), a.msi, a.url, a.out)),
+}
+
+
 def main():
     parser = argparse.ArgumentParser()
-    needs = {"msi": ["bundle", "info", "icon", "out"],
-             "zip": ["bundle", "out"], "epoch": [], "stand-ins": ["bundle"],
-             "winget": ["info", "msi", "url", "out"]}
-    parser.add_argument("kind", choices=sorted(needs))
+    parser.add_argument("kind", choices=sorted(COMMANDS))
     for option in ("bundle", "info", "icon", "msi", "url", "out"):
         parser.add_argument("--" + option)
     args = parser.parse_args()
-    missing = [n for n in needs[args.kind] if not getattr(args, n)]
+    needs, command = COMMANDS[args.kind]
+    missing = [n for n in needs if not getattr(args, n)]
     if missing:
         parser.error("%s needs --%s" % (args.kind, " --".join(missing)))
     try:
-        if args.kind == "epoch":
-            print(source_date_epoch())
-            return
-        if args.kind == "stand-ins":
-            print(", ".join(find_stand_ins(args.bundle)))
-            return
-        if args.kind == "winget":
-            with open(args.info, encoding="utf-8") as f:
-                write_winget(json.load(f), args.msi, args.url, args.out)
-            return
-        if args.kind == "zip":
-            build_zip(args.bundle, args.out, source_date_epoch())
-            return
-        with open(args.info, encoding="utf-8") as f:
-            info = json.load(f)
-        build_msi(args.bundle, info, args.icon, args.out)
+        command(args)
     except (BundleError, subprocess.CalledProcessError) as error:
         print("packaging: %s" % error, file=sys.stderr)
         sys.exit(1)
