@@ -23,13 +23,11 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "tests", "host"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 
-from end_to_end_test import (CONFIG, Host, HostTestCase,  # noqa: E402
-                             eventually, host_lines, windows_path)
+from host_harness import (CONFIG, Host, PrefixTestCase,  # noqa: E402
+                          eventually, parse_reg_query, windows_path)
 import lanternquill_port as lq  # noqa: E402
-
-sys.path.insert(0, os.path.join(ROOT, "scripts"))
 from msi_package import LAUNCH_CONDITIONS, msi_properties  # noqa: E402
 from product_identity import (STAND_IN_PRODUCT,  # noqa: E402
                               STAND_IN_UPGRADE_CODE)
@@ -204,18 +202,16 @@ def shortcut(path):
     return target, strings.get(0x10), strings.get(0x40)
 
 
-class InstallTestCase(HostTestCase):
+class InstallTestCase(PrefixTestCase):
     """A fresh prefix per scenario: what one install leaves decides the
     next."""
 
+    fresh_prefix = True
+
     @classmethod
     def setUpClass(cls):
-        path = work(cls.prefix_name)
-        subprocess.run(["wineserver", "-k"], capture_output=True,
-                       env=dict(os.environ, WINEPREFIX=path))
-        shutil.rmtree(path, ignore_errors=True)
         super().setUpClass()
-        cls.drive = os.path.join(path, "drive_c")
+        cls.drive = os.path.join(cls.prefix.path, "drive_c")
         [cls.user] = [u for u in os.listdir(os.path.join(cls.drive, "users"))
                       if u != "Public"]
         cls.profile = "users/%s/AppData/" % cls.user
@@ -241,14 +237,7 @@ class InstallTestCase(HostTestCase):
         """{key: {value name: data}} of a key and its subkeys; {} when the
         key does not exist."""
         result = self.prefix.run(["reg", "query", key, "/s"])
-        found, current = {}, None
-        for line in result.stdout.decode("utf-8", "replace").splitlines():
-            if line.startswith("HKEY_"):
-                current = found.setdefault(line.strip(), {})
-            elif line.startswith("    ") and current is not None:
-                fields = line.strip().split("    ") + [""]
-                current[fields[0]] = fields[2]
-        return found if result.returncode == 0 else {}
+        return parse_reg_query(result.stdout.decode("utf-8", "replace"))
 
     def run_value(self):
         key = "HKEY_CURRENT_USER" + RUN_KEY[len("HKCU"):]
@@ -316,8 +305,7 @@ class InstallTest(InstallTestCase):
         self.addCleanup(host.kill)
         self.assertEqual(host.connect().call("checkAccessibility"),
                          (lq.STATUS_OK, lq.success_bytes(True)))
-        self.assertEqual(host.close(), ((lq.STATUS_OK, b""), 0))
-        self.assertEqual(host_lines(host.stderr), [])
+        self.assertEqual(self.close_cleanly(host), (lq.STATUS_OK, b""))
 
         self.assertEqual(self.msiexec("/x", PACKAGES["real"]["msi"]), 0)
         # The installer's own cache folders stay, empty.
