@@ -29,6 +29,8 @@ from host_harness import (CONFIG, Host, PrefixTestCase,  # noqa: E402
                           eventually, parse_reg_query, windows_path)
 import lanternquill_port as lq  # noqa: E402
 from msi_package import LAUNCH_CONDITIONS, msi_properties  # noqa: E402
+from package_script import (make_certificate, openssl,  # noqa: E402
+                            run_package, verifies)
 from product_identity import (STAND_IN_PRODUCT,  # noqa: E402
                               STAND_IN_UPGRADE_CODE)
 
@@ -44,28 +46,6 @@ REFUSED = 1603 & 0xFF
 
 def work(*parts):
     return os.path.join(CONFIG["work"], *parts)
-
-
-def run_package(env, timeout=1800, cwd=None):
-    """scripts/package with only these LQ_ variables: status, stdout lines,
-    stderr lines."""
-    env = dict({k: v for k, v in os.environ.items()
-                if not k.startswith("LQ_")}, **env)
-    result = subprocess.run([os.path.join(ROOT, "scripts", "package")],
-                            env=env, capture_output=True, text=True,
-                            timeout=timeout, cwd=cwd)
-    return (result.returncode, result.stdout.splitlines(),
-            result.stderr.splitlines())
-
-
-def openssl(*args):
-    subprocess.run(["openssl"] + list(args), check=True, capture_output=True)
-
-
-def verifies(path):
-    return subprocess.run(["osslsigncode", "verify", "-CAfile",
-                           work("ours.pem"), "-in", path],
-                          capture_output=True).returncode == 0
 
 
 def prepare_real_inputs():
@@ -98,9 +78,7 @@ def prepare_real_inputs():
 
 def setUpModule():
     for name in ("ours", "vendor"):
-        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                "-keyout", work(name + ".key"), "-out", work(name + ".pem"),
-                "-subj", "/CN=" + name)
+        make_certificate(work(), name)
     openssl("pkcs12", "-export", "-inkey", work("ours.key"), "-in",
             work("ours.pem"), "-out", work("ours.pfx"), "-passout",
             "pass:pass word")
@@ -278,10 +256,10 @@ class InstallTest(InstallTestCase):
         self.assertEqual(differences(
             {k: v for k, v in installed.items() if k in expected}, expected),
             [])
-        self.assertTrue(verifies(os.path.join(self.install_dir,
-                                              "lanternquill.exe")))
-        self.assertFalse(verifies(os.path.join(BUILD, "bundle",
-                                               "lanternquill.exe")))
+        self.assertTrue(verifies(os.path.join(
+            self.install_dir, "lanternquill.exe"), work("ours.pem")))
+        self.assertFalse(verifies(os.path.join(
+            BUILD, "bundle", "lanternquill.exe"), work("ours.pem")))
 
         # Nothing outside the user's own folders but the installer's cache.
         allowed = (self.profile + "Local/Programs",
