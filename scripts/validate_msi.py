@@ -22,7 +22,7 @@ import sys
 # other warning, and every error, fails the run.
 INTENDED_WARNINGS = {
     "ICE61": "the upgrade row includes the package's own version (see "
-             "UPGRADE_ATTRIBUTES in packaging.py): a rebuild of the same "
+             "UPGRADE_ATTRIBUTES in msi_package.py): a rebuild of the same "
              "version replaces the installed one rather than registering a "
              "second product beside it",
     "ICE91": "the files go to LocalAppDataFolder, which does not follow "

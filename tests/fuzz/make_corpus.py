@@ -6,61 +6,13 @@ files; libFuzzer's findings are added beside them by hand."""
 
 import os
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(HERE)),
+                                "scripts"))
 
-
-class I64(int):
-    """Written as the 64-bit integer alternative."""
-
-
-def size(n):
-    if n < 254:
-        return bytes([n])
-    if n <= 0xFFFF:
-        return b"\xfe" + struct.pack("<H", n)
-    return b"\xff" + struct.pack("<I", n)
-
-
-def encode(value, out):
-    if value is None:
-        out += b"\x00"
-    elif value is True:
-        out += b"\x01"
-    elif value is False:
-        out += b"\x02"
-    elif isinstance(value, I64):
-        out += b"\x04" + struct.pack("<q", value)
-    elif isinstance(value, int):
-        out += b"\x03" + struct.pack("<i", value)
-    elif isinstance(value, float):
-        out += b"\x06"
-        out += b"\x00" * (-len(out) % 8)
-        out += struct.pack("<d", value)
-    elif isinstance(value, str):
-        data = value.encode("utf-8", "surrogatepass")
-        out += b"\x07" + size(len(data)) + data
-    elif isinstance(value, (bytes, bytearray)):
-        out += b"\x08" + size(len(value)) + value
-    elif isinstance(value, list):
-        out += b"\x0c" + size(len(value))
-        for item in value:
-            encode(item, out)
-    elif isinstance(value, dict):
-        out += b"\x0d" + size(len(value))
-        for key, item in value.items():
-            encode(key, out)
-            encode(item, out)
-    else:
-        raise TypeError(value)
-    return out
-
-
-def call(method, arguments=None):
-    out = bytearray()
-    encode(method, out)
-    encode(arguments, out)
-    return bytes(out)
+from lanternquill_port import Int64, encode_method_call as call  # noqa: E402
 
 
 def hexbytes(text):
@@ -85,7 +37,7 @@ CALLS = {
     "mouseMove-int32": call("mouseMove", {"dx": 1, "dy": 2.0}),
     "mouseMove-nan": call("mouseMove", {"dx": float("nan"), "dy": 1e300}),
     "typeText-missing": call("typeText", {"txt": "a"}),
-    "pressKey-int64": call("pressKey", {"keyCode": I64(65)}),
+    "pressKey-int64": call("pressKey", {"keyCode": Int64(65)}),
     "pinchZoom-list": call("pinchZoom", [1.5]),
     "gesture-string-args": call("gesture", "show_desktop"),
     "unknown-method": call("MouseMove", {"dx": 1.0, "dy": 1.0}),

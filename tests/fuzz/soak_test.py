@@ -25,16 +25,14 @@ import argparse
 import collections
 import os
 import random
-import subprocess
 import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(ROOT, "scripts"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "host"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 
-import end_to_end_test as e2e  # noqa: E402
+import host_harness as harness  # noqa: E402
 import lanternquill_port as lq  # noqa: E402
 
 MIB = 1024 * 1024
@@ -309,22 +307,15 @@ def main():
     os.makedirs(work, exist_ok=True)
     valid_calls = VALID_CALLS + (INJECTING_CALLS if args.inject else [])
 
-    display = e2e.Display()
-    prefix = e2e.Prefix(os.path.join(work, "prefix"), display)
-    stderr_path = os.path.join(work, "soak-host-stderr.txt")
-    process = None
+    display = harness.Display()
+    prefix = harness.Prefix(os.path.join(work, "prefix"), display)
+    host = None
     try:
-        port_number = lq.free_port()
-        # The host's diagnostic lines go to a file: a pipe nobody reads would
-        # fill up and stall the host.
-        with open(stderr_path, "wb") as stderr_file:
-            process = prefix.popen(
-                [os.path.join(os.path.abspath(args.bundle),
-                              "lanternquill.exe")],
-                extra_env={"LANTERNQUILL_ENGINE_PORT": str(port_number)},
-                stdout=subprocess.DEVNULL, stderr=stderr_file)
-        port = lq.EnginePort(port_number, timeout=30.0)
-        counters = Counters(prefix, process, args.handle_count)
+        # No trace: its writing would be part of what the soak measures.
+        host = harness.Host(prefix, os.path.abspath(args.bundle), work=work,
+                            trace=False)
+        port = host.connect(timeout=30.0)
+        counters = Counters(prefix, host.process, args.handle_count)
         start = time.monotonic()
         kinds, statuses, failures, baseline = soak(
             port, counters,
@@ -333,12 +324,12 @@ def main():
             args.messages, start + args.seconds)
         elapsed = time.monotonic() - start
 
-        alive = process.poll() is None
+        alive = host.process.poll() is None
         final_reply = port.call("checkAccessibility") if alive else None
         final = counters.read() if alive else None
         close_status = port.close_window() if alive else None
         port.disconnect()
-        exit_code = process.wait(timeout=60)
+        exit_code = host.wait()
 
         print("messages: %d in %.1f s (%.0f per second)" %
               (sum(kinds.values()), elapsed, sum(kinds.values()) / elapsed))
@@ -369,9 +360,8 @@ def main():
             print("... %d failures in all" % len(failures))
         return 1 if failures else 0
     finally:
-        if process is not None and process.poll() is None:
-            process.kill()
-            process.wait()
+        if host is not None:
+            host.kill()
         prefix.stop_server()
         display.stop()
 

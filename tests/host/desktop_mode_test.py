@@ -11,24 +11,24 @@ import sys
 import tempfile
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__))), "support"))
 
-import end_to_end_test as e2e  # noqa: E402
+import host_harness as harness  # noqa: E402
 
 
 class DesktopModeTest(unittest.TestCase):
     def setUp(self):
-        self.addCleanup(setattr, e2e, "DESKTOP", e2e.DESKTOP)
-        e2e.DESKTOP = True
+        self.addCleanup(setattr, harness, "DESKTOP", harness.DESKTOP)
+        harness.DESKTOP = True
         work = tempfile.TemporaryDirectory(prefix="lq-desktop-")
         self.addCleanup(work.cleanup)
         self.work = work.name
 
     def test_runs_programs_directly_and_leaves_the_system_alone(self):
         prefix_path = os.path.join(self.work, "prefix")
-        display = e2e.Display()
-        prefix = e2e.Prefix(prefix_path, display)
+        display = harness.Display()
+        prefix = harness.Prefix(prefix_path, display)
         show = ("import os; print(os.environ.get('LQ_PROBE'), "
                 "os.environ.get('WINEPREFIX'), os.environ.get('DISPLAY'))")
         result = prefix.run([sys.executable, "-c", show],
@@ -37,7 +37,7 @@ class DesktopModeTest(unittest.TestCase):
             (result.returncode, result.stdout.decode().split()),
             (0, ["seen", str(os.environ.get("WINEPREFIX")),
                  str(os.environ.get("DISPLAY"))]))
-        self.assertEqual(e2e.windows_path("a/b"), os.path.abspath("a/b"))
+        self.assertEqual(harness.windows_path("a/b"), os.path.abspath("a/b"))
         with self.assertRaises(unittest.SkipTest):
             prefix.set_dword("HKCU\\Control Panel\\Desktop", "LogPixels", 120)
         prefix.stop_server()
@@ -50,9 +50,9 @@ class DesktopModeTest(unittest.TestCase):
         with open(program, "w") as f:
             f.write("#!%s\nimport sys\nsys.exit(3)\n" % sys.executable)
         os.chmod(program, stat.S_IRWXU)
-        self.addCleanup(e2e.CONFIG.pop, "work", None)
-        e2e.CONFIG["work"] = self.work
-        self.assertEqual(e2e.run_under_display(program), 3)
+        self.addCleanup(harness.CONFIG.pop, "work", None)
+        harness.CONFIG["work"] = self.work
+        self.assertEqual(harness.run_under_display(program), 3)
 
 
 if __name__ == "__main__":

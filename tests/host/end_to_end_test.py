@@ -1,14 +1,13 @@
 #!/usr/bin/env python3
-"""End-to-end tests of the Windows bundle, under Wine or on Windows itself.
+"""End-to-end tests of the Windows bundle, under Wine or on Windows itself
+(tests/support/host_harness.py).
 
-Each test case starts the bundle's lanternquill.exe on a private X display and
-in a private Wine prefix, with the simulated engine's test port and trace
-switched on, drives it through the port and checks the trace, the host's
-diagnostic lines, the window as another process sees it, and (through the
-input probe's low-level hooks) the input that really reached the desktop.
-Run on Windows, the same checks run on the user's own desktop: programs start
-directly, there is no display or prefix of the tests' own, and a test that
-would change the desktop's settings is skipped.
+Each test case starts the bundle's lanternquill.exe with the simulated
+engine's test port and trace switched on, drives it through the port and
+checks the trace, the host's diagnostic lines, the window as another process
+sees it, and (through the input probe's low-level hooks) the input that
+really reached the desktop. On Windows a test that would change the
+desktop's settings is skipped.
 
 Usage: end_to_end_test.py --bundle DIR --probe EXE --messages EXE --work DIR
            [TestCase ...]
@@ -24,59 +23,21 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 
 import desktop_shortcuts  # noqa: E402
+import host_harness as harness  # noqa: E402
+from host_harness import (CONFIG, Host, PrefixTestCase,  # noqa: E402
+                          eventually, host_lines, windows_path)
 import lanternquill_port as lq  # noqa: E402
 
-WINE_RUN = os.path.join(ROOT, "cmake", "wine-run")
-CONFIG = {}
-# On Windows itself there is no Wine: the programs run on this desktop.
-DESKTOP = sys.platform == "win32"
 # The exit code when every test asked for was skipped; CTest reports it so.
 SKIPPED_EXIT_CODE = 77
-
-# Lines Wine itself writes on stderr; they are not the host's.
-WINE_NOISE = (
-    "it looks like wine32 is missing",
-    "multiarch needs to be enabled",
-    'execute "dpkg --add-architecture',
-    "apt-get install wine32",
-    "wine: created the configuration directory",
-    "wine: configuration in",
-    "rundll32.exe",
-)
-
-
-def host_lines(stderr_text):
-    """The diagnostic lines of the host (and engine), Wine's own dropped."""
-    lines = []
-    for line in stderr_text.splitlines():
-        if not line.strip():
-            continue
-        if any(noise in line for noise in WINE_NOISE):
-            continue
-        if line.startswith("wine:") or ":fixme:" in line or ":err:" in line:
-            continue
-        lines.append(line)
-    return lines
-
-
-def eventually(read, done, timeout=30.0, interval=0.05):
-    """Reads a state that another process or the X server sets in its own time
-    until `done(value)` holds or `timeout` seconds pass, and returns the last
-    value read: the caller asserts on it exactly as it would on one read."""
-    deadline = time.monotonic() + timeout
-    value = read()
-    while not done(value) and time.monotonic() < deadline:
-        time.sleep(interval)
-        value = read()
-    return value
 
 
 def read_log(path):
@@ -89,211 +50,22 @@ def read_log(path):
         return []
 
 
-def windows_path(path):
-    if DESKTOP:
-        return os.path.abspath(path)
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-class Display:
-    """A private Xvfb, so nothing reaches the user's desktop and no other test
-    moves this display's cursor. On a real desktop, nothing."""
-
-    def __init__(self):
-        self.process = None
-        self.name = None
-        if DESKTOP:
-            return
-        read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-             "1920x1080x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                raise RuntimeError("Xvfb did not start")
-            number += chunk
-        os.close(read_end)
-        self.name = ":" + number.decode().strip()
-
-    def stop(self):
-        if self.process is not None:
-            self.process.terminate()
-            self.process.wait(timeout=10)
-
-
-class Prefix:
-    """A Wine prefix of the tests' own; its server is stopped at the end. On a
-    real desktop, the user's own system, which the tests leave as it is."""
-
-    def __init__(self, path, display):
-        self.path = path
-        self.display = display
-        if DESKTOP:
-            return
-        if not os.path.exists(os.path.join(path, "system.reg")):
-            os.makedirs(path, exist_ok=True)
-            self.run(["wineboot", "-i"], timeout=300)
-
-    def env(self, extra=None):
-        env = dict(os.environ)
-        if not DESKTOP:
-            env.update({"LQ_WINEPREFIX": self.path, "WINEPREFIX": self.path,
-                        "DISPLAY": self.display.name})
-        env.update(extra or {})
-        return env
-
-    def run(self, args, timeout=120, extra_env=None):
-        """Runs a Windows program to its end. Its output is collected in
-        files: Wine's helper processes inherit a program's standard handles
-        and may outlive it, so the end of a pipe says nothing about the
-        program's own end."""
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            process = self.popen(args, extra_env, stdout=out, stderr=err)
-            try:
-                process.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-                raise
-            out.seek(0)
-            err.seek(0)
-            return subprocess.CompletedProcess(
-                args, process.returncode, out.read(), err.read())
-
-    def popen(self, args, extra_env=None, **kwargs):
-        runner = [] if DESKTOP else [WINE_RUN]
-        return subprocess.Popen(runner + args, env=self.env(extra_env),
-                                **kwargs)
-
-    def stop_server(self):
-        if DESKTOP:
-            return
-        for flag in ("-k", "-w"):
-            subprocess.run(["wineserver", flag], env=self.env(),
-                           stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=60)
-
-    def set_dword(self, key, name, value):
-        if DESKTOP:
-            # The user's own settings are not the tests' to change.
-            raise unittest.SkipTest(
-                "needs %s\\%s set to %d and the window system restarted, "
-                "which only a Wine prefix of the tests' own allows" %
-                (key, name, value))
-        self.run(["reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d",
-                  str(value), "/f"])
-
-
-class Host:
-    """One run of lanternquill.exe with the engine's port and trace on.
-
-    Its output goes to files, not pipes: helper processes that Wine starts
-    on the host's behalf inherit its standard handles and may outlive it, and
-    waiting for a pipe to close would wait for them too."""
-
-    def __init__(self, prefix, bundle, args=(), work=None, creationflags=0):
-        self.work = work or tempfile.mkdtemp(prefix="lq-e2e-",
-                                             dir=CONFIG["work"])
-        self.trace_path = os.path.join(self.work, "trace.jsonl")
-        self.stdout_path = os.path.join(self.work, "stdout.txt")
-        self.stderr_path = os.path.join(self.work, "stderr.txt")
-        self.port_number = lq.free_port()
-        with open(self.stdout_path, "wb") as out, \
-                open(self.stderr_path, "wb") as err:
-            self.process = prefix.popen(
-                [os.path.join(bundle, "lanternquill.exe")] + list(args),
-                extra_env={"LANTERNQUILL_ENGINE_PORT": str(self.port_number),
-                           "LANTERNQUILL_ENGINE_TRACE":
-                               windows_path(self.trace_path)},
-                stdout=out, stderr=err, creationflags=creationflags)
-        self.port = None
-        self.stdout = ""
-        self.stderr = ""
-
-    def connect(self):
-        self.port = lq.EnginePort(self.port_number)
-        return self.port
-
-    def close(self, timeout=60):
-        status = self.port.close_window()
-        self.port.disconnect()
-        return status, self.wait(timeout)
-
-    def wait(self, timeout=60):
-        try:
-            self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise AssertionError(
-                "lanternquill.exe still runs %d s after it was asked to "
-                "end; its stderr so far:\n%s\nlast trace entries:\n%s" %
-                (timeout, self.read_output(self.stderr_path),
-                 "\n".join(self.trace_tail()))) from None
-        self.stdout = self.read_output(self.stdout_path)
-        self.stderr = self.read_output(self.stderr_path)
-        return self.process.returncode
-
-    @staticmethod
-    def read_output(path):
-        with open(path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
-
-    def trace_tail(self, count=10):
-        try:
-            with open(self.trace_path, encoding="utf-8") as f:
-                return f.read().splitlines()[-count:]
-        except OSError:
-            return []
-
-    def kill(self):
-        if self.port is not None:
-            self.port.disconnect()
-        if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-
-    def trace(self):
-        with open(self.trace_path, encoding="utf-8") as f:
-            return [json.loads(line) for line in f if line.strip()]
-
-
 def calls(trace):
     return [entry["call"] for entry in trace]
 
 
-class HostTestCase(unittest.TestCase):
-    prefix_name = "prefix"
+class HostTestCase(PrefixTestCase):
+    """With the input probe, which sees the host's window and input as
+    another process does."""
 
-    @classmethod
-    def setUpClass(cls):
-        cls.display = Display()
-        cls.prefix = Prefix(os.path.join(CONFIG["work"], cls.prefix_name),
-                            cls.display)
-        cls.prepare_prefix()
-
-    @classmethod
-    def prepare_prefix(cls):
-        pass
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.prefix.stop_server()
-        cls.display.stop()
-
-    def start_host(self, args=(), bundle=None):
-        host = Host(self.prefix, bundle or CONFIG["bundle"], args)
-        self.addCleanup(host.kill)
-        return host
-
-    def probe(self, *args, timeout=60):
-        result = self.prefix.run([CONFIG["probe"]] + list(args),
-                                 timeout=timeout)
-        self.assertEqual(result.returncode, 0, result.stderr)
+    def run_tool(self, tool, *args):
+        """The last line a test tool printed, as JSON, once it exited 0."""
+        result = self.prefix.run([CONFIG[tool]] + list(args))
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         return json.loads(result.stdout.decode().strip().splitlines()[-1])
+
+    def probe(self, *args):
+        return self.run_tool("probe", *args)
 
     def query_window(self):
         return self.probe("query")
@@ -355,10 +127,7 @@ class StartupTest(HostTestCase):
         self.assertTrue(window["claimed_sent"])
         self.assertEqual(window["claimed_result"], 0x4C51)
 
-        status, exit_code = host.close()
-        self.assertEqual(status, (lq.STATUS_OK, b""))
-        self.assertEqual(exit_code, 0)
-        self.assertEqual(host_lines(host.stderr), [])
+        self.assertEqual(self.close_cleanly(host), (lq.STATUS_OK, b""))
 
         trace = host.trace()
         names = calls(trace)
@@ -594,7 +363,7 @@ class InputChannelTest(HostTestCase):
 
     def test_every_method_replies_exactly_and_injects_what_it_says(self):
         # It presses Win+D, Ctrl+Win+Right and Win+Tab on the way.
-        if DESKTOP:
+        if harness.DESKTOP:
             shown = desktop_shortcuts.desktop_state()
             self.addCleanup(lambda: self.assertEqual(
                 desktop_shortcuts.restore_desktop(shown), []))
@@ -654,9 +423,7 @@ class InputChannelTest(HostTestCase):
                 events = self.new_events()
                 self.assertEqual(key_events(events), keys)
                 self.assertEqual(mouse_events(events), mouse)
-        status, exit_code = self.host.close()
-        self.assertEqual(exit_code, 0)
-        self.assertEqual(host_lines(self.host.stderr), [])
+        self.close_cleanly(self.host)
 
     def test_moves_the_cursor_by_truncated_amounts(self):
         # Where the cursor is after each move, from the start. A position
@@ -728,15 +495,10 @@ class WindowMessageTest(HostTestCase):
         self.assertEqual(self.probe("post", *[str(n) for n in numbers]),
                          {"posted": True})
 
-    def close_host(self):
-        status, exit_code = self.host.close()
-        self.assertEqual(exit_code, 0)
-        self.assertEqual(host_lines(self.host.stderr), [])
-
     def test_activation_gives_the_focus_to_the_engines_view(self):
         self.post(WM_ACTIVATE, WA_ACTIVE)
         self.assertEventuallyEqual(self.last_focus_change, "ViewSetFocus")
-        self.close_host()
+        self.close_cleanly(self.host)
 
     def test_a_font_change_reloads_the_fonts_exactly_once(self):
         reload = "FlutterDesktopEngineReloadSystemFonts"
@@ -750,7 +512,7 @@ class WindowMessageTest(HostTestCase):
         self.assertEqual(names.count(reload), 1)
         last_focus = len(names) - 1 - names[::-1].index("ViewSetFocus")
         self.assertLess(names.index(reload), last_focus)
-        self.close_host()
+        self.close_cleanly(self.host)
 
 
 WM_QUERYENDSESSION, WM_ENDSESSION = 0x0011, 0x0016
@@ -763,13 +525,11 @@ class EndSessionTest(HostTestCase):
 
     def send(self, message, wparam, lparam):
         """The host's answer, once it has handled the message."""
-        result = self.prefix.run([CONFIG["messages"], "send", str(message),
-                                  str(wparam), str(lparam)])
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        return json.loads(result.stdout.decode().splitlines()[-1])["result"]
+        return self.run_tool("messages", "send", str(message), str(wparam),
+                             str(lparam))["result"]
 
     def end_session(self):
-        if DESKTOP:
+        if harness.DESKTOP:
             self.skipTest("would end this desktop's session")
         # Into a file: a process it starts keeps a pipe open for a minute.
         result = self.prefix.run(["wineboot", "--end-session"])
@@ -823,7 +583,7 @@ class EndSessionTest(HostTestCase):
         self.assertNotIn("FlutterDesktopEngineDestroy", names)
 
     def test_registers_its_arguments_for_a_restart_after_an_update(self):
-        if not DESKTOP:
+        if not harness.DESKTOP:
             # Measured: RegisterApplicationRestart succeeds and keeps nothing,
             # GetApplicationRestartSettings answers E_NOTIMPL.
             self.skipTest("Wine keeps no restart registration")
@@ -832,49 +592,27 @@ class EndSessionTest(HostTestCase):
         host.connect()
         self.assertTrue(eventually(
             lambda: self.query_window().get("visible"), bool))
-        result = self.prefix.run([CONFIG["messages"], "restart-settings"])
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         # The arguments as the host received them: as Python quoted them.
         # RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT.
         self.assertEqual(
-            json.loads(result.stdout.decode().splitlines()[-1]),
+            self.run_tool("messages", "restart-settings"),
             {"hresult": 0, "command_line": subprocess.list2cmdline(arguments),
              "flags": 11})
         self.assertEqual(host.close(), ((lq.STATUS_OK, b""), 0))
 
 
-def run_under_display(exe):
-    display = Display()
-    prefix = Prefix(os.path.join(CONFIG["work"], "prefix"), display)
-    try:
-        process = prefix.popen([exe])
-        try:
-            return process.wait(timeout=240)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-            raise
-    finally:
-        prefix.stop_server()
-        display.stop()
-
-
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--bundle", required=True)
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--messages", required=True)
-    parser.add_argument("--work", required=True)
+    options = ("bundle", "probe", "messages", "work")
+    for option in options:
+        parser.add_argument("--" + option, required=True)
     parser.add_argument("--exe", help="run this test program on the "
                         "private display and prefix instead")
     args, rest = parser.parse_known_args()
-    CONFIG.update(bundle=os.path.abspath(args.bundle),
-                  probe=os.path.abspath(args.probe),
-                  messages=os.path.abspath(args.messages),
-                  work=os.path.abspath(args.work))
+    CONFIG.update({o: os.path.abspath(getattr(args, o)) for o in options})
     os.makedirs(CONFIG["work"], exist_ok=True)
     if args.exe:
-        sys.exit(run_under_display(args.exe))
+        sys.exit(harness.run_under_display(args.exe))
     result = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2,
                            exit=False).result
     if not result.wasSuccessful():

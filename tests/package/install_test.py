@@ -23,14 +23,16 @@ import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "tests", "host"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 
-from end_to_end_test import (CONFIG, Host, HostTestCase,  # noqa: E402
-                             eventually, host_lines, windows_path)
+from host_harness import (CONFIG, Host, PrefixTestCase,  # noqa: E402
+                          eventually, parse_reg_query, windows_path)
 import lanternquill_port as lq  # noqa: E402
-
-sys.path.insert(0, os.path.join(ROOT, "scripts"))
-import packaging  # noqa: E402
+from msi_package import LAUNCH_CONDITIONS, msi_properties  # noqa: E402
+from package_script import (make_certificate, openssl,  # noqa: E402
+                            run_package, verifies)
+from product_identity import (STAND_IN_PRODUCT,  # noqa: E402
+                              STAND_IN_UPGRADE_CODE)
 
 BUILD = os.path.join(ROOT, "build", "windows")
 PACKAGES = {}
@@ -40,35 +42,10 @@ RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 # msiexec's 1603 (the install failed), as an exit status keeps it: its low
 # byte.
 REFUSED = 1603 & 0xFF
-STAND_IN = "Lanternquill (stand-in, not for release)"
-REFUSALS = {condition: message
-            for condition, message in packaging.LAUNCH_CONDITIONS}
 
 
 def work(*parts):
     return os.path.join(CONFIG["work"], *parts)
-
-
-def run_package(env, timeout=1800, cwd=None):
-    """scripts/package with only these LQ_ variables: status, stdout lines,
-    stderr lines."""
-    env = dict({k: v for k, v in os.environ.items()
-                if not k.startswith("LQ_")}, **env)
-    result = subprocess.run([os.path.join(ROOT, "scripts", "package")],
-                            env=env, capture_output=True, text=True,
-                            timeout=timeout, cwd=cwd)
-    return (result.returncode, result.stdout.splitlines(),
-            result.stderr.splitlines())
-
-
-def openssl(*args):
-    subprocess.run(["openssl"] + list(args), check=True, capture_output=True)
-
-
-def verifies(path):
-    return subprocess.run(["osslsigncode", "verify", "-CAfile",
-                           work("ours.pem"), "-in", path],
-                          capture_output=True).returncode == 0
 
 
 def prepare_real_inputs():
@@ -101,9 +78,7 @@ def prepare_real_inputs():
 
 def setUpModule():
     for name in ("ours", "vendor"):
-        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                "-keyout", work(name + ".key"), "-out", work(name + ".pem"),
-                "-subj", "/CN=" + name)
+        make_certificate(work(), name)
     openssl("pkcs12", "-export", "-inkey", work("ours.key"), "-in",
             work("ours.pem"), "-out", work("ours.pfx"), "-passout",
             "pass:pass word")
@@ -205,18 +180,16 @@ def shortcut(path):
     return target, strings.get(0x10), strings.get(0x40)
 
 
-class InstallTestCase(HostTestCase):
+class InstallTestCase(PrefixTestCase):
     """A fresh prefix per scenario: what one install leaves decides the
     next."""
 
+    fresh_prefix = True
+
     @classmethod
     def setUpClass(cls):
-        path = work(cls.prefix_name)
-        subprocess.run(["wineserver", "-k"], capture_output=True,
-                       env=dict(os.environ, WINEPREFIX=path))
-        shutil.rmtree(path, ignore_errors=True)
         super().setUpClass()
-        cls.drive = os.path.join(path, "drive_c")
+        cls.drive = os.path.join(cls.prefix.path, "drive_c")
         [cls.user] = [u for u in os.listdir(os.path.join(cls.drive, "users"))
                       if u != "Public"]
         cls.profile = "users/%s/AppData/" % cls.user
@@ -242,14 +215,7 @@ class InstallTestCase(HostTestCase):
         """{key: {value name: data}} of a key and its subkeys; {} when the
         key does not exist."""
         result = self.prefix.run(["reg", "query", key, "/s"])
-        found, current = {}, None
-        for line in result.stdout.decode("utf-8", "replace").splitlines():
-            if line.startswith("HKEY_"):
-                current = found.setdefault(line.strip(), {})
-            elif line.startswith("    ") and current is not None:
-                fields = line.strip().split("    ") + [""]
-                current[fields[0]] = fields[2]
-        return found if result.returncode == 0 else {}
+        return parse_reg_query(result.stdout.decode("utf-8", "replace"))
 
     def run_value(self):
         key = "HKEY_CURRENT_USER" + RUN_KEY[len("HKCU"):]
@@ -261,7 +227,7 @@ class InstallTestCase(HostTestCase):
                 self.registry("HKLM\\Software\\Microsoft\\Windows\\"
                               "CurrentVersion\\Installer\\UserData").items()
                 if k.endswith("\\InstallProperties") and
-                v.get("DisplayName") == STAND_IN]
+                v.get("DisplayName") == STAND_IN_PRODUCT]
 
     def assertInstalled(self, package, version):
         """Exactly the package's files, and one entry of its version."""
@@ -290,10 +256,10 @@ class InstallTest(InstallTestCase):
         self.assertEqual(differences(
             {k: v for k, v in installed.items() if k in expected}, expected),
             [])
-        self.assertTrue(verifies(os.path.join(self.install_dir,
-                                              "lanternquill.exe")))
-        self.assertFalse(verifies(os.path.join(BUILD, "bundle",
-                                               "lanternquill.exe")))
+        self.assertTrue(verifies(os.path.join(
+            self.install_dir, "lanternquill.exe"), work("ours.pem")))
+        self.assertFalse(verifies(os.path.join(
+            BUILD, "bundle", "lanternquill.exe"), work("ours.pem")))
 
         # Nothing outside the user's own folders but the installer's cache.
         allowed = (self.profile + "Local/Programs",
@@ -308,7 +274,7 @@ class InstallTest(InstallTestCase):
         self.assertEqual(self.run_value(), '"%s"' % self.exe_win)
         [icon] = [v["ProductIcon"] for v in self.registry(
             "HKCU\\Software\\Microsoft\\Installer\\Products").values()
-            if v.get("ProductName") == STAND_IN]
+            if v.get("ProductName") == STAND_IN_PRODUCT]
         with open(os.path.join(self.drive, *icon[3:].split("\\")), "rb") as f:
             self.assertEqual(digest(f.read()), tree(
                 os.path.join(ROOT, "resources"))["app_icon.ico"])
@@ -317,8 +283,7 @@ class InstallTest(InstallTestCase):
         self.addCleanup(host.kill)
         self.assertEqual(host.connect().call("checkAccessibility"),
                          (lq.STATUS_OK, lq.success_bytes(True)))
-        self.assertEqual(host.close(), ((lq.STATUS_OK, b""), 0))
-        self.assertEqual(host_lines(host.stderr), [])
+        self.assertEqual(self.close_cleanly(host), (lq.STATUS_OK, b""))
 
         self.assertEqual(self.msiexec("/x", PACKAGES["real"]["msi"]), 0)
         # The installer's own cache folders stay, empty.
@@ -365,7 +330,7 @@ class RefusalTest(InstallTestCase):
                 self.assertEqual(
                     self.installer("refusals", windows_path(package),
                                    "Installed=", *properties),
-                    [message for condition, message in REFUSALS.items()
+                    [message for condition, message in LAUNCH_CONDITIONS
                      if condition.startswith(tuple(refusals))])
 
         # And as msiexec runs them: refused, nothing installed, nothing
@@ -377,7 +342,7 @@ class RefusalTest(InstallTestCase):
                 self.assertEqual(paths(self.drive) - before, set())
                 self.assertEqual(self.products(), [])
                 self.assertEqual(self.installer(
-                    "related", packaging.STAND_IN_UPGRADE_CODE), [])
+                    "related", STAND_IN_UPGRADE_CODE), [])
 
 
 class UpgradeTest(InstallTestCase):
@@ -414,9 +379,8 @@ class UpgradeTest(InstallTestCase):
 
         # Removed as README says, without the installed build's package:
         # its product code found by the upgrade code every build shares.
-        product = {row[0]: row[1] for row in packaging.msi_table(
-            PACKAGES["newer"]["msi"], "Property")}["ProductCode"]
-        code = packaging.STAND_IN_UPGRADE_CODE
+        product = msi_properties(PACKAGES["newer"]["msi"])["ProductCode"]
+        code = STAND_IN_UPGRADE_CODE
         self.assertEqual(self.installer("related", code), [product])
         self.assertEqual(self.msiexec("/x", product), 0)
         self.assertEqual(eventually(lambda: os.path.exists(self.install_dir),

@@ -20,7 +20,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 
-import packaging  # noqa: E402
+from bundle_folder import BundleError, read_bundle  # noqa: E402
+import msi_package  # noqa: E402
 
 CMAKE = ["cmake"]
 WIX = "{http://schemas.microsoft.com/wix/2006/wi}"
@@ -108,8 +109,8 @@ class InstallerSourceTest(unittest.TestCase):
 
     def components(self, bundle):
         """(Id, GUID, key path root, file name) of every component."""
-        document = ET.fromstring(packaging.wix_source(
-            packaging.read_bundle(bundle), INFO, bundle,
+        document = ET.fromstring(msi_package.wix_source(
+            read_bundle(bundle), INFO, bundle,
             os.path.join(self.work, "icon.ico"), self.work))
         return sorted(
             (c.get("Id"), c.get("Guid"),
@@ -178,8 +179,8 @@ class InstallerSourceTest(unittest.TestCase):
                 out = bundle + ".msi"
                 if extra:
                     extra(bundle)
-                with self.assertRaises(packaging.BundleError) as caught:
-                    packaging.build_msi(bundle, info, icon, out)
+                with self.assertRaises(BundleError) as caught:
+                    msi_package.build_msi(bundle, info, icon, out)
                 self.assertEqual(str(caught.exception),
                                  message.format(bundle=bundle))
                 self.assertFalse(os.path.exists(out))
@@ -194,13 +195,13 @@ class InstallerPackageTest(unittest.TestCase):
         for rel in ("lanternquill.exe", "data/app.so"):
             open(os.path.join(bundle, rel), "wb").close()
         msi = os.path.join(work, "package.msi")
-        packaging.build_msi(bundle, INFO, os.path.join(
+        msi_package.build_msi(bundle, INFO, os.path.join(
             ROOT, "resources", "app_icon.ico"), msi)
         summary = subprocess.run(["msiinfo", "suminfo", msi], check=True,
                                  capture_output=True, text=True).stdout
         self.assertIn("Template: x64;1033\n", summary)
         # Every component 64-bit (msidbComponentAttributes64bit).
-        components = packaging.msi_table(msi, "Component")
+        components = msi_package.msi_table(msi, "Component")
         self.assertGreater(len(components), 5)
         self.assertEqual([row[0] for row in components
                           if not int(row[3]) & 0x100], [])

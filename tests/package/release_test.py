@@ -24,7 +24,9 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 
-import packaging  # noqa: E402
+from package_script import (make_certificate, run_package,  # noqa: E402
+                            verifies)
+from reproducible_zip import build_zip  # noqa: E402
 from vendor_fixture import make_vendor  # noqa: E402
 
 WORK = []
@@ -61,22 +63,6 @@ EXPECTED = {
 
 def work(*parts):
     return os.path.join(WORK[0], *parts)
-
-
-def run_package(env, cwd=None):
-    """scripts/package with only these LQ_ variables: status, stdout lines,
-    stderr lines."""
-    env = dict({k: v for k, v in os.environ.items()
-                if not k.startswith("LQ_")}, **env)
-    result = subprocess.run([os.path.join(ROOT, "scripts", "package")],
-                            env=env, capture_output=True, text=True,
-                            stdin=subprocess.DEVNULL, timeout=1800, cwd=cwd)
-    return (result.returncode, result.stdout.splitlines(),
-            result.stderr.splitlines())
-
-
-def openssl(*args):
-    subprocess.run(["openssl"] + list(args), check=True, capture_output=True)
 
 
 def objdump(*args):
@@ -119,12 +105,6 @@ def read(path):
         return f.read()
 
 
-def verifies(path):
-    return subprocess.run(["osslsigncode", "verify", "-CAfile",
-                           work("ours.pem"), "-in", path],
-                          capture_output=True).returncode == 0
-
-
 def unpack(name):
     """The packages of a run unpacked: {"msi"|"zip"|"symbols": {file name:
     path}} for the files directly in the Lanternquill folder."""
@@ -158,12 +138,8 @@ def prepare_real_inputs():
 
 
 def setUpModule():
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-days", "2", "-keyout",
-            work("ours.key"), "-out", work("ours.pem"), "-subj", "/CN=ours",
-            "-passout", "pass:" + PASSWORD)
-    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-            "-keyout", work("other.key"), "-out", work("other.pem"), "-subj",
-            "/CN=other")
+    make_certificate(work(), "ours", PASSWORD)
+    make_certificate(work(), "other")
     tools = work("tools")
     shutil.rmtree(tools, ignore_errors=True)
     shutil.rmtree(work("records"), ignore_errors=True)
@@ -250,7 +226,7 @@ class PackageScriptTest(unittest.TestCase):
         self.assertEqual(
             [f for f in [found["zip"][b] for b in BINARIES] +
              [work("packages", "signed", EXPECTED["signed"][0] + ".msi")]
-             if not verifies(f)], [])
+             if not verifies(f, work("ours.pem"))], [])
         records = sorted(os.listdir(work("records")))
         self.assertEqual(sorted({r.split(".")[0] for r in records}),
                          ["cmake", "python3"])
@@ -282,7 +258,7 @@ class PackageScriptTest(unittest.TestCase):
                 os.chmod(os.path.join(bundle, rel), mode)
                 os.utime(os.path.join(bundle, rel), (stamp, stamp))
             zips.append(bundle + ".%d.zip" % stamp)
-            packaging.build_zip(bundle, zips[-1], epoch)
+            build_zip(bundle, zips[-1], epoch)
             self.addCleanup(os.remove, zips[-1])
         self.assertEqual(read(zips[0]), read(zips[1]))
         with zipfile.ZipFile(zips[0]) as z:

@@ -8,8 +8,11 @@ import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "support"))
 
+from host_harness import parse_reg_query  # noqa: E402
 import windows_release_test as release  # noqa: E402
 
 CLEAN = {"files": [], "shortcut": None, "run_value": None, "apps": [],
@@ -56,7 +59,7 @@ class WindowsReleaseLogicTest(unittest.TestCase):
                "\r\n"
                "HKEY_CURRENT_USER\\Software\\Run\\Sub\r\n"
                "    (Default)    REG_SZ    a    b\r\n")
-        self.assertEqual(release.parse_reg_query(reg), {
+        self.assertEqual(parse_reg_query(reg), {
             "HKEY_CURRENT_USER\\Software\\Run": {
                 "Lanternquill": '"C:\\A B\\x.exe"', "Empty": "",
                 "Two  Spaces": "0x1"},

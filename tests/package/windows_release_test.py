@@ -19,19 +19,18 @@ to a folder of its own there.
 
 import argparse
 import os
-import shutil
 import subprocess
 import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(ROOT, "tests", "host"))
-sys.path.insert(0, os.path.join(ROOT, "scripts"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 
-import end_to_end_test as e2e  # noqa: E402
+import host_harness as harness  # noqa: E402
+from host_harness import parse_reg_query  # noqa: E402
 import lanternquill_port as lq  # noqa: E402
-import packaging  # noqa: E402
+from product_identity import PRODUCT, STAND_IN_PRODUCT  # noqa: E402
 
 RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 UNINSTALL_KEYS = (
@@ -44,9 +43,8 @@ USER_DATA_KEY = ("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\"
                  "Installer\\UserData")
 # The product as Windows Installer itself knows it for this user.
 USER_PRODUCTS_KEY = "HKCU\\Software\\Microsoft\\Installer\\Products"
-NAME = packaging.PRODUCT
 # How "Installed apps" names a release and a package built with stand-ins.
-PRODUCT_NAMES = (packaging.PRODUCT, packaging.STAND_IN_PRODUCT)
+PRODUCT_NAMES = (PRODUCT, STAND_IN_PRODUCT)
 PROBE_CALL = "checkAccessibility"
 PROBE_REPLY = (lq.STATUS_OK, lq.success_bytes(True))
 # Per process; a step as a whole has the CI step's limit on top.
@@ -110,21 +108,6 @@ def installer_version(version):
     four-part release version: major.minor.(patch * 1000 + build)."""
     major, minor, patch, build = (int(p) for p in version.split("."))
     return "%d.%d.%d" % (major, minor, patch * 1000 + build)
-
-
-def parse_reg_query(text):
-    """`reg query KEY /s` output as {key: {value name: data}}. Values are
-    indented by four spaces and their fields separated by four; a value with
-    empty data has no third field."""
-    found, current = {}, None
-    for line in text.splitlines():
-        if line.startswith("HKEY_"):
-            current = found.setdefault(line.strip(), {})
-        elif line.startswith("    ") and current is not None:
-            fields = line.strip().split("    ")
-            if len(fields) >= 2 and fields[1].startswith("REG_"):
-                current[fields[0]] = "    ".join(fields[2:])
-    return found
 
 
 def windows_processes(exe):
@@ -198,7 +181,7 @@ def leftovers(state):
     if state["shortcut"]:
         lines.append("Start-menu shortcut left: %s" % state["shortcut"])
     if state["run_value"] is not None:
-        lines.append('Run value "%s" left: %s' % (NAME, state["run_value"]))
+        lines.append('Run value "%s" left: %s' % (PRODUCT, state["run_value"]))
     lines += ["Installed apps entry left: %s (version %s)" % entry
               for entry in state["apps"]]
     lines += ["process left running: lanternquill.exe (pid %d)" % pid
@@ -213,9 +196,9 @@ class Machine:
     def __init__(self, work, logs):
         self.work = work
         self.logs = logs
-        self.display = e2e.Display()
-        if e2e.DESKTOP:
-            self.prefix = e2e.Prefix(None, self.display)
+        self.display = harness.Display()
+        if harness.DESKTOP:
+            self.prefix = harness.Prefix(None, self.display)
             # Long names, as Windows Installer writes them into the Run
             # value, even where the environment holds short ones.
             local = os.path.realpath(os.environ["LOCALAPPDATA"])
@@ -223,21 +206,19 @@ class Machine:
             local_windows = local
         else:
             path = os.path.join(work, "prefix")
-            subprocess.run(["wineserver", "-k"], capture_output=True,
-                           env=dict(os.environ, WINEPREFIX=path))
-            shutil.rmtree(path, ignore_errors=True)
-            self.prefix = e2e.Prefix(path, self.display)
+            self.prefix = harness.Prefix(path, self.display, fresh=True)
             users = os.path.join(path, "drive_c", "users")
             [user] = [u for u in os.listdir(users) if u != "Public"]
             local = os.path.join(users, user, "AppData", "Local")
             roaming = os.path.join(users, user, "AppData", "Roaming")
             local_windows = "C:\\users\\%s\\AppData\\Local" % user
-        self.install_dir = os.path.join(local, "Programs", NAME)
+        self.install_dir = os.path.join(local, "Programs", PRODUCT)
         # As Windows programs see it, for the Run value.
-        self.exe_windows = "\\".join([local_windows, "Programs", NAME,
+        self.exe_windows = "\\".join([local_windows, "Programs", PRODUCT,
                                        "lanternquill.exe"])
         self.shortcut = os.path.join(roaming, "Microsoft", "Windows",
-                                     "Start Menu", "Programs", NAME + ".lnk")
+                                     "Start Menu", "Programs",
+                                     PRODUCT + ".lnk")
 
     def stop(self):
         self.prefix.stop_server()
@@ -252,10 +233,10 @@ class Machine:
 
     def msiexec(self, step, action, msi, *properties):
         log = os.path.join(self.logs, step + ".log")
-        busy = 1618 if e2e.DESKTOP else 1618 & 0xFF  # Wine: low eight bits
+        busy = 1618 if harness.DESKTOP else 1618 & 0xFF  # Wine: low eight bits
         for pause in MSIEXEC_BUSY_PAUSES + (None,):
-            result = self.run(["msiexec", action, e2e.windows_path(msi),
-                               "/qn", "/l*v", e2e.windows_path(log)] +
+            result = self.run(["msiexec", action, harness.windows_path(msi),
+                               "/qn", "/l*v", harness.windows_path(log)] +
                               list(properties), MSIEXEC_TIMEOUT)
             if result.returncode != busy or pause is None:
                 break
@@ -265,7 +246,7 @@ class Machine:
         if result.returncode != 0:
             raise Failure("%s: msiexec %s %s exited %s (log: %s)" % (
                 step, action, os.path.basename(msi),
-                describe_msiexec_exit(result.returncode, not e2e.DESKTOP),
+                describe_msiexec_exit(result.returncode, not harness.DESKTOP),
                 log))
 
     def registry(self, key):
@@ -299,12 +280,12 @@ class Machine:
 
     def run_value(self):
         key = "HKEY_CURRENT_USER" + RUN_KEY[len("HKCU"):]
-        return self.registry(RUN_KEY).get(key, {}).get(NAME)
+        return self.registry(RUN_KEY).get(key, {}).get(PRODUCT)
 
     def processes(self):
         """The processes running the installed lanternquill.exe: ours, or
         one that Restart Manager started again after the upgrade."""
-        if e2e.DESKTOP:
+        if harness.DESKTOP:
             return windows_processes(self.exe())
         # Wine's processes are Linux ones, each named by the path it was
         # started with; the prefix is the tests' own, and other prefixes'
@@ -345,7 +326,7 @@ class Machine:
 def expect_installed(machine, step, version):
     """The installed state of `version`, as Windows and the user see it."""
     expected_run = '"%s"' % machine.exe_windows
-    state = e2e.eventually(
+    state = harness.eventually(
         machine.snapshot,
         lambda s: {v for _, v in s["apps"]} >= {installer_version(version)})
     problems = []
@@ -354,10 +335,10 @@ def expect_installed(machine, step, version):
     if not state["shortcut"]:
         problems.append("no Start-menu shortcut %s" % machine.shortcut)
     if state["run_value"] is None:
-        problems.append('no Run value "%s"' % NAME)
+        problems.append('no Run value "%s"' % PRODUCT)
     elif state["run_value"].lower() != expected_run.lower():
         problems.append('Run value "%s" is %s; expected %s' % (
-            NAME, state["run_value"], expected_run))
+            PRODUCT, state["run_value"], expected_run))
     versions = sorted({v for _, v in state["apps"] if v != "unknown"})
     if versions != [installer_version(version)]:
         problems.append("Installed apps shows versions %s; expected [%s]" % (
@@ -378,14 +359,15 @@ def release_flow(machine, first, second, first_version, second_version):
     expect_installed(machine, "install", first_version)
 
     print("== run the installed host, one input call", flush=True)
-    host = e2e.Host(machine.prefix, machine.install_dir,
-                    creationflags=DETACHED_PROCESS if e2e.DESKTOP else 0)
+    host = harness.Host(
+        machine.prefix, machine.install_dir,
+        creationflags=DETACHED_PROCESS if harness.DESKTOP else 0)
     try:
         problems = reply_problems(host.connect().call(PROBE_CALL))
         if problems:
             raise Failure("installed host: " + "; ".join(problems))
 
-        if e2e.DESKTOP:
+        if harness.DESKTOP:
             print("== upgrade to %s while the host runs" %
                   os.path.basename(second), flush=True)
             machine.msiexec("upgrade", "/i", second, "AUTOSTART=1")
@@ -411,24 +393,22 @@ def release_flow(machine, first, second, first_version, second_version):
 
     print("== uninstall", flush=True)
     machine.msiexec("uninstall", "/x", second)
-    left = leftovers(e2e.eventually(machine.snapshot,
-                                    lambda s: not leftovers(s)))
+    left = leftovers(harness.eventually(machine.snapshot,
+                                        lambda s: not leftovers(s)))
     if left:
         raise Failure("uninstall left:\n  " + "\n  ".join(left))
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--first", required=True)
-    parser.add_argument("--first-version", required=True)
-    parser.add_argument("--second", required=True)
-    parser.add_argument("--second-version", required=True)
-    parser.add_argument("--work", required=True)
+    for option in ("first", "first-version", "second", "second-version",
+                   "work"):
+        parser.add_argument("--" + option, required=True)
     args = parser.parse_args()
     work = os.path.abspath(args.work)
     logs = os.path.join(work, "logs")
     os.makedirs(logs, exist_ok=True)
-    e2e.CONFIG["work"] = work
+    harness.CONFIG["work"] = work
     # No menu entries on the desktop of whoever runs this under Wine.
     os.environ["WINEDLLOVERRIDES"] = \
         "mscoree=d;mshtml=d;winemenubuilder.exe=d"
@@ -446,7 +426,7 @@ def main():
         if machine is not None:
             machine.stop()
     print("The release installs, runs, upgrades%s and uninstalls without "
-          "a trace." % (" while it runs" if e2e.DESKTOP else ""))
+          "a trace." % (" while it runs" if harness.DESKTOP else ""))
     return 0
 
 
