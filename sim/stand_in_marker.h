@@ -5,5 +5,5 @@
 // they are given from, and names the package a stand-in: the simulated engine
 // opens an unauthenticated test port, so it must never pass for a release.
 // host/bundle.cmake writes the same text into the stand-in data, and
-// scripts/packaging.py looks for it.
+// scripts/bundle_folder.py looks for it.
 #define LANTERNQUILL_STAND_IN_MARKER "Lanternquill stand-in, not for release: "

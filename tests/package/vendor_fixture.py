@@ -13,8 +13,10 @@ PLUGINS = {name: [plugin + "RegisterWithRegistrar"] for name, plugin in [
 def make_vendor(folder):
     os.makedirs(os.path.join(folder, "data", "flutter_assets"))
     host = os.path.join(os.path.dirname(__file__), "..", "..", "host")
-    headers = "".join(open(os.path.join(host, name)).read()
-                      for name in ("flutter_windows.h", "flutter_messenger.h"))
+    headers = ""
+    for name in ("flutter_windows.h", "flutter_messenger.h"):
+        with open(os.path.join(host, name)) as f:
+            headers += f.read()
     engine = re.findall(r"^FLUTTER_EXPORT\s[^;{(]*?(\w+)\s*\(", headers, re.M)
     for name, functions in dict(PLUGINS, flutter_windows=engine).items():
         path = os.path.join(folder, name)
