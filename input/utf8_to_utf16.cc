@@ -6,13 +6,15 @@
 #include <limits>
 
 namespace lanternquill {
+namespace {
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 // An ill-formed sequence is skipped up to the first byte that cannot continue
-// it, so a following well-formed character survives.
-char32_t DecodeUtf8Character(const unsigned char* bytes, std::size_t size,
-                             std::size_t* position) {
+// it, so a following well-formed character survives. Kept in this file, so
+// that the conversion's loops have it inline.
+inline char32_t DecodeOne(const unsigned char* bytes, std::size_t size,
+                          std::size_t* position) {
   const std::size_t start = *position;
   const unsigned char lead = bytes[start];
   if (lead < 0x80) {
@@ -69,6 +71,13 @@ char32_t DecodeUtf8Character(const unsigned char* bytes, std::size_t size,
   return code_point;
 }
 
+}  // namespace
+
+char32_t DecodeUtf8Character(const unsigned char* bytes, std::size_t size,
+                             std::size_t* position) {
+  return DecodeOne(bytes, size, position);
+}
+
 int ConvertUtf8ToUtf16(const char* text, int length, WCHAR* output,
                        int output_size) {
   if (text == nullptr || length == 0 || length < -1 || output_size < 0 ||
@@ -82,7 +91,7 @@ int ConvertUtf8ToUtf16(const char* text, int length, WCHAR* output,
   // Counted first, so a buffer that is too small is left untouched.
   std::size_t needed = 0;
   for (std::size_t position = 0; position < size;) {
-    needed += DecodeUtf8Character(bytes, size, &position) > 0xFFFF ? 2u : 1u;
+    needed += DecodeOne(bytes, size, &position) > 0xFFFF ? 2u : 1u;
   }
   if (needed > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     return 0;
@@ -95,7 +104,7 @@ int ConvertUtf8ToUtf16(const char* text, int length, WCHAR* output,
   }
   std::size_t written = 0;
   for (std::size_t position = 0; position < size;) {
-    const char32_t code_point = DecodeUtf8Character(bytes, size, &position);
+    const char32_t code_point = DecodeOne(bytes, size, &position);
     if (code_point > 0xFFFF) {
       const char32_t offset = code_point - 0x10000;
       output[written++] = static_cast<WCHAR>(0xD800 + (offset >> 10));

@@ -120,20 +120,20 @@ FlutterDesktopPluginRegistrarRef EngineDouble::registrar(
 
 const FlutterDesktopMessageResponseHandle* EngineDouble::Deliver(
     const char* channel, const std::vector<uint8_t>& message) {
-  Registration registration{};
+  // Answering only, the one channel registered is served without a lookup.
+  Registration registration = only_registration_;
   const int* handle = &only_response_handle_;
-  {
+  if (options_.record_calls) {
     const auto guard = Guard();
     auto found = registrations_.find(std::string_view(channel));
-    if (found == registrations_.end()) {
-      return nullptr;
-    }
-    registration = found->second;
+    registration =
+        found == registrations_.end() ? Registration{} : found->second;
     // A recorded response names the message it answers.
-    if (options_.record_calls) {
-      response_handles_.push_back(static_cast<int>(response_handles_.size()));
-      handle = &response_handles_.back();
-    }
+    response_handles_.push_back(static_cast<int>(response_handles_.size()));
+    handle = &response_handles_.back();
+  }
+  if (registration.callback == nullptr) {
+    return nullptr;
   }
   const auto* response_handle =
       reinterpret_cast<const FlutterDesktopMessageResponseHandle*>(handle);
@@ -237,6 +237,9 @@ void EngineDouble::SetCallback(const char* channel,
   } else {
     registrations_[channel] = Registration{callback, user_data};
   }
+  only_registration_ = registrations_.size() == 1
+                           ? registrations_.begin()->second
+                           : Registration{};
 }
 
 void EngineDouble::AddPendingSend(FlutterDesktopBinaryReply reply,

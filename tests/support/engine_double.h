@@ -58,7 +58,8 @@ struct RecordedProperties {
 };
 
 struct EngineDoubleOptions {
-  // False: the double only answers, as above.
+  // False: the double only answers, as above, and delivers only while one
+  // channel is registered.
   bool record_calls = true;
 };
 
@@ -166,6 +167,9 @@ class EngineDouble {
   std::map<std::string, Registration, std::less<>> registrations_;
   std::deque<PendingSend> pending_sends_;
   std::deque<int> response_handles_;
+  // The registration while there is exactly one, for delivery without a
+  // lookup where the double only answers.
+  Registration only_registration_{};
   int only_response_handle_ = 0;
   int outstanding_references_ = 0;
   uint64_t responses_ = 0;
